@@ -1,0 +1,96 @@
+// The serial port component: a named port with its line settings, opened and closed on demand,
+// written and read with blocking calls, and watched by a monitor thread (TComThread) while open.
+//
+// Threads: OpenPort, ClosePort, WritePort and the setters run on the main thread. ReadPort and
+// InputQueueCount may run on the monitor thread, inside a received-character handler. The
+// component takes no lock; ClosePort aborts every pending transfer first, so a ReadPort blocked
+// on the monitor thread fails (EComPort 3) and the monitor can end.
+//
+// Failures: every failure is an EComPort (com_exception.h); the component reports nothing itself.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "serial/com_exception.h"
+#include "serial/com_settings.h"
+#include "serial/com_types.h"
+
+class TComThread;
+class TSerialDevice;
+
+class TCustomComPort {
+ public:
+  using TNotifyEvent = std::function<void(TCustomComPort& sender)>;
+  using TRxCharEvent = std::function<void(TCustomComPort& sender, int count)>;
+  using TRxBufEvent = std::function<void(TCustomComPort& sender, const void* buffer, int count)>;
+  using TComSignalEvent = std::function<void(TCustomComPort& sender, bool onOff)>;
+  using TComErrorEvent = std::function<void(TCustomComPort& sender, TComErrors errors)>;
+
+  TCustomComPort();
+  virtual ~TCustomComPort();
+  TCustomComPort(const TCustomComPort&) = delete;
+  TCustomComPort& operator=(const TCustomComPort&) = delete;
+
+  // Opens the device and starts the monitor; nothing happens when already open.
+  void OpenPort();
+  // Stops the monitor and closes the device; nothing happens when closed.
+  void ClosePort();
+  // Blocks until count bytes are written (or the write time-outs expire); returns the count written.
+  int WritePort(const void* buffer, int count);
+  // Blocks until count bytes are read, or the read-interval time-out has passed after a byte;
+  // returns the number read.
+  int ReadPort(void* buffer, int count);
+  // Number of received bytes waiting in the input queue.
+  int InputQueueCount();
+
+  // Loading from the window definition: between BeginLoading and Loaded the setters only store.
+  // Loaded applies everything and opens the port if Connected was stored as true.
+  void BeginLoading();
+  void Loaded();
+
+  bool Connected() const;
+  void SetConnected(bool value);
+  TBaudRate BaudRate() const;
+  void SetBaudRate(TBaudRate value);
+  const std::string& Port() const;
+  void SetPort(const std::string& value);
+  TComParity& Parity();
+  void SetParity(const TComParity& value);
+  TStopBits StopBits() const;
+  void SetStopBits(TStopBits value);
+  TDataBits DataBits() const;
+  void SetDataBits(TDataBits value);
+  bool DiscardNull() const;
+  void SetDiscardNull(bool value);
+  char EventChar() const;
+  void SetEventChar(char value);
+  TComEvents Events() const;
+  void SetEvents(TComEvents value);
+  TComBuffer& Buffer();
+  void SetBuffer(const TComBuffer& value);
+  TComFlowControl& FlowControl();
+  void SetFlowControl(const TComFlowControl& value);
+  TComTimeouts& Timeouts();
+  void SetTimeouts(const TComTimeouts& value);
+  TSyncMethod SyncMethod() const;
+  void SetSyncMethod(TSyncMethod value);
+
+  // Handler properties; an empty function means "not assigned".
+  TNotifyEvent OnAfterOpen, OnAfterClose, OnBeforeOpen, OnBeforeClose;
+  TRxCharEvent OnRxChar;
+  TRxBufEvent OnRxBuf;
+  TNotifyEvent OnTxEmpty, OnBreak, OnRing, OnRxFlag, OnRx80Full;
+  TComSignalEvent OnCTSChange, OnDSRChange, OnRLSDChange;
+  TComErrorEvent OnError;
+
+  // The rest of this class is filled in by the implementation.
+};
+
+// The published form of the component; adds nothing but the publication of the properties.
+class TComPort : public TCustomComPort {
+ public:
+  using TCustomComPort::TCustomComPort;
+};

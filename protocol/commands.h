@@ -4,19 +4,7 @@
 // the bound console, and records its request kind in PendingRequest.
 #pragma once
 
-// Device registers.
-inline constexpr int kRegisterId = 0;
-inline constexpr int kRegisterAddress = 1;
-inline constexpr int kRegisterBaudCode = 2;
-inline constexpr int kRegisterOnOff = 3;
-inline constexpr int kRegisterPowerUpMode = 4;
-inline constexpr int kRegisterOnCommandMode = 5;
-inline constexpr int kRegisterRemember = 6;
-inline constexpr int kParameterBlockRegisters = 7;
-
-// The device ids of the family.
-inline constexpr int kIdTarviA = 14;
-inline constexpr int kIdTarviZA = 15;
+#include "protocol/registers.h"
 
 // The baud list: writes the selected index + 1 to register 2.
 void CommandWriteBaudCode(int selectedIndex);

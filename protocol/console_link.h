@@ -49,8 +49,8 @@ class TConsoleLink {
  public:
   virtual ~TConsoleLink() = default;
 
-  virtual TTrafficLogView& Log() = 0;   // TeMemo1
-  virtual TComPort& Port() = 0;         // ComPort1
+  virtual TTrafficLogView& Log() = 0;       // TeMemo1
+  virtual TComPort& Port() = 0;             // ComPort1
   virtual TProtocolTimer& RxTimer() = 0;    // Timer_Rx
   virtual TProtocolTimer& StepTimer() = 0;  // Timer_Programm
 
@@ -62,7 +62,7 @@ class TConsoleLink {
 
   // TeSpinEdit1: setting a value that differs from the one shown runs its change handler.
   virtual void SetAddressField(int value) = 0;
-  virtual void SetAddressLabel(const std::string& caption) = 0;  // TeLabel5
+  virtual void SetAddressLabel(const std::string& caption) = 0;        // TeLabel5
   virtual void SetStatusText(int panel, const std::string& text) = 0;  // StatusBar1
 
   // BaudRate menu check marks; index into BaudTable.
@@ -81,4 +81,8 @@ class TConsoleLink {
 
 // The window of the program, bound by the console once it exists (nullptr unbinds).
 void BindConsole(TConsoleLink* console);
+// The bound window; throws std::logic_error when none is bound.
 TConsoleLink& Console();
+// Counts the bindings. Work queued for the main thread remembers the binding it was queued under
+// and is dropped when the window it was meant for is gone.
+unsigned ConsoleBinding();

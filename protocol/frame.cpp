@@ -34,7 +34,8 @@ bool CheckReplyCrc() {
   // A one-byte reply leaves no CRC to compare; counting it as bad keeps the read inside the
   // received byte. RxCount can never exceed the buffer, but a corrupt count must not read past it.
   if (n < 2 || n > ExchangeBuffer.size()) return false;
-  const std::uint16_t computed = CalcCrc16(ExchangeBuffer.data(), static_cast<std::uint16_t>(n - 2));
+  const std::uint16_t computed =
+      CalcCrc16(ExchangeBuffer.data(), static_cast<std::uint16_t>(n - 2));
   const std::uint16_t stored =
       static_cast<std::uint16_t>(ExchangeBuffer[n - 2] | (ExchangeBuffer[n - 1] << 8));
   return computed == stored;

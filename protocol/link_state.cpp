@@ -17,6 +17,12 @@ const char* BaudText(std::uint8_t baudIndex) {
   return baudIndex < kBaudTexts.size() ? kBaudTexts[baudIndex] : "9600";
 }
 
+TBaudRate ComBaudRate(std::uint8_t baudIndex) {
+  static constexpr std::array<TBaudRate, BaudTable.size()> kRates = {
+      br1200, br2400, br4800, br9600, br14400, br19200, br38400, br57600};
+  return baudIndex < kRates.size() ? kRates[baudIndex] : br9600;
+}
+
 void ResetLinkState() {
   LinkState = TLinkState{};
   ExchangeBuffer.fill(0);

@@ -9,6 +9,8 @@
 #include <array>
 #include <cstdint>
 
+#include "serial/com_types.h"
+
 // The codes held in LinkState.PendingRequest.
 enum RequestKind : std::uint8_t {
   rkNone = 0,
@@ -48,6 +50,9 @@ inline constexpr std::array<std::uint32_t, 8> BaudTable = {1200,  2400,  4800,  
 
 // The rate of a BaudTable index as text ("1200" .. "57600").
 const char* BaudText(std::uint8_t baudIndex);
+
+// The serial component's rate of a BaudTable index (br1200 .. br57600); 9600 outside 0..7.
+TBaudRate ComBaudRate(std::uint8_t baudIndex);
 
 // Puts LinkState and ExchangeBuffer back to their program-start values: all zero, then the
 // values the protocol module gives at start (BusyFlag 0, SearchState 0, SearchDelayMs 150).

@@ -63,13 +63,13 @@ TEST_P(RequestLayout, BuildsTheWorkedFrame) {
 
 INSTANTIATE_TEST_SUITE_P(
     WorkedExamples, RequestLayout,
-    ::testing::Values(
-        RequestCase{"ParameterQuery", 247, 3, 0, 7, "F7 03 00 00 00 07 10 9E"},
-        RequestCase{"SwitchOn", 247, 6, 3, 1, "F7 06 00 03 00 01 AC 9C"},
-        RequestCase{"SwitchOff", 247, 6, 3, 0, "F7 06 00 03 00 00 6D 5C"},
-        RequestCase{"ProbeAddress1", 1, 3, 0, 1, "01 03 00 00 00 01 84 0A"},
-        RequestCase{"Value257HighByteFirst", 247, 6, 3, 257, "F7 06 00 03 01 01 AD 0C"},
-        RequestCase{"AddressChangeTo5", 247, 6, 1, 5, "F7 06 00 01 00 05 0C 9F"}),
+    ::testing::Values(RequestCase{"ParameterQuery", 247, 3, 0, 7, "F7 03 00 00 00 07 10 9E"},
+                      RequestCase{"SwitchOn", 247, 6, 3, 1, "F7 06 00 03 00 01 AC 9C"},
+                      RequestCase{"SwitchOff", 247, 6, 3, 0, "F7 06 00 03 00 00 6D 5C"},
+                      RequestCase{"ProbeAddress1", 1, 3, 0, 1, "01 03 00 00 00 01 84 0A"},
+                      RequestCase{"Value257HighByteFirst", 247, 6, 3, 257,
+                                  "F7 06 00 03 01 01 AD 0C"},
+                      RequestCase{"AddressChangeTo5", 247, 6, 1, 5, "F7 06 00 01 00 05 0C 9F"}),
     CaseName());
 
 const Bytes kParameterBlock = {0xF7, 0x03, 0x0E, 0x00, 0x0E, 0x00, 0x00, 0x00, 0x00, 0x00,

@@ -1,0 +1,130 @@
+#include "protocol/exchange.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <vector>
+
+#include "protocol/console_link.h"
+#include "protocol/frame.h"
+#include "protocol/link_state.h"
+#include "protocol/log_lines.h"
+#include "protocol/search.h"
+#include "serial/com_port.h"
+#include "serial/main_thread_queue.h"
+
+namespace {
+
+constexpr std::uint8_t kFunctionRead = 3;
+constexpr std::uint8_t kFunctionWrite = 6;
+constexpr std::uint32_t kWriteTimeoutMs = 350;
+constexpr std::uint32_t kTakeUpDelayMs = 5;
+constexpr int kRequestLength = 8;
+
+// ExpectedRxLength as the monitor thread reads it. The send sets LinkState.ExpectedRxLength on
+// the main thread before writing the request; the reply's bytes reach the monitor through the
+// line, an ordering no race checker can see, so the receive step reads this published copy.
+std::atomic<std::uint8_t> expectedForReceiver{0};
+
+void Send(std::uint8_t function, std::uint16_t reg, std::uint16_t valueOrCount,
+          TTrafficLogView& log) {
+  BuildRequest(function, reg, valueOrCount);
+  log.LogRequest();
+  TConsoleLink& console = Console();
+  TComPort& port = console.Port();
+  try {
+    port.OpenPort();
+    const bool isWrite = function == kFunctionWrite;
+    LinkState.ExpectedRxLength =
+        isWrite ? std::uint8_t{8} : static_cast<std::uint8_t>(2 * valueOrCount + 5);
+    expectedForReceiver.store(LinkState.ExpectedRxLength, std::memory_order_release);
+    port.WritePort(ExchangeBuffer.data(), kRequestLength);
+    TProtocolTimer& timer = console.RxTimer();
+    timer.SetInterval(ReplyTimeoutMs(isWrite));
+    timer.SetEnabled(true);
+  } catch (const EComPort&) {
+    // No timer is armed, so no end-of-exchange step follows: BusyFlag and PendingRequest keep
+    // what the caller sets until a later exchange ends.
+    log.SetColour(TLogColour::Blue);
+    log.AddLine(kLineOpenFailed + port.Port());
+  }
+}
+
+}  // namespace
+
+std::uint32_t ReplyTimeoutMs(bool isWrite) {
+  if (isWrite) return kWriteTimeoutMs;
+  if (LinkState.SearchState == kSearchRunning) return LinkState.SearchDelayMs;
+  switch (LinkState.BaudIndex) {
+    case 0:
+      return 3000;
+    case 1:
+      return 1500;
+    case 2:
+      return 700;
+    default:
+      return 350;
+  }
+}
+
+void SendWriteRegister(std::uint16_t reg, std::uint16_t value, TTrafficLogView& log) {
+  Send(kFunctionWrite, reg, value, log);
+}
+
+void SendReadRegisters(std::uint16_t first, std::uint16_t count, TTrafficLogView& log) {
+  Send(kFunctionRead, first, count, log);
+}
+
+void ReceiveStep(TCustomComPort& port) {
+  // Runs on the monitor thread. The read blocks until the expected count is in or the line has
+  // been silent for the read interval; a failure (the port closed under it, the adapter gone)
+  // leaves as EComPort and ends the monitor.
+  std::array<std::uint8_t, kExchangeBufferSize> bytes{};
+  const int expected = expectedForReceiver.load(std::memory_order_acquire);
+  const int count = port.ReadPort(bytes.data(), expected);
+  std::vector<std::uint8_t> received(bytes.begin(), bytes.begin() + std::clamp(count, 0, expected));
+  // Only the main thread touches ExchangeBuffer, RxCount and Timer_Rx, so the end-of-exchange
+  // step and the interpretation never see the buffer change under them.
+  PostToMainThread([received = std::move(received), binding = ConsoleBinding()] {
+    if (binding != ConsoleBinding()) return;  // the window this was read for is gone
+    std::copy(received.begin(), received.end(), ExchangeBuffer.begin());
+    LinkState.RxCount = static_cast<std::uint16_t>(received.size());
+    TProtocolTimer& timer = Console().RxTimer();
+    timer.SetInterval(kTakeUpDelayMs);
+    timer.SetEnabled(true);
+  });
+}
+
+void EndOfExchangeStep() {
+  TConsoleLink& console = Console();
+  console.RxTimer().SetEnabled(false);
+  if (LinkState.SearchState != kSearchRunning) console.Port().ClosePort();
+  TTrafficLogView& log = console.Log();
+  log.SetColour(TLogColour::Blue);
+
+  if (LinkState.RxCount > 0) {
+    if (CheckReplyCrc()) {
+      log.LogReply();
+    } else if (LinkState.SearchState != kSearchRunning) {
+      LinkState.PendingRequest = rkBadCrc;
+      log.LogReply();
+      log.AddLine(kLineCrcError);
+    } else {
+      SearchEndTest();
+    }
+  } else if (LinkState.SearchState != kSearchRunning) {
+    log.AddLine(kLineTimeOut);
+  } else {
+    SearchEndTest();
+  }
+
+  // Closes the port when the search ended within this step (a find or the end of the scan).
+  if (LinkState.SearchState != kSearchRunning) console.Port().ClosePort();
+
+  // Cleared only now: showing a parameter block selects radio buttons and sets the check box,
+  // whose handlers must send nothing while BusyFlag is still 1.
+  LinkState.RxCount = 0;
+  LinkState.PendingRequest = rkNone;
+  LinkState.BusyFlag = 0;
+  if (LinkState.SearchState != 0) console.StepTimer().SetEnabled(true);
+}

@@ -1,0 +1,127 @@
+#include "protocol/reply_interpretation.h"
+
+#include <string>
+
+#include "protocol/console_link.h"
+#include "protocol/link_state.h"
+#include "protocol/log_lines.h"
+#include "protocol/registers.h"
+#include "protocol/search.h"
+#include "protocol/status_texts.h"
+#include "serial/com_port.h"
+
+namespace {
+
+constexpr int kParameterBlockLength = 19;
+constexpr int kParameterByteCount = 14;
+// The shortest function-3 reply that holds a register: address, function, count, one value, CRC.
+constexpr int kShortestRegisterReply = 7;
+// An echo of a write holds the written value's low byte at position 5.
+constexpr int kEchoValueLow = 5;
+
+// Register k of a function-3 reply, high byte first.
+unsigned RegisterValue(int k) {
+  return ExchangeBuffer[static_cast<std::size_t>(3 + 2 * k)] * 256u +
+         ExchangeBuffer[static_cast<std::size_t>(4 + 2 * k)];
+}
+
+bool IsOfferedMode(unsigned mode) {
+  return mode == 0 || (mode >= 2 && mode <= 10);
+}
+
+bool Received(int position) {
+  return LinkState.RxCount > position;
+}
+
+}  // namespace
+
+void DispatchReply() {
+  // A reply of one byte has no function code; it only reaches here as a CRC error.
+  if (!Received(1)) return;
+  TTrafficLogView& log = Console().Log();
+  switch (ExchangeBuffer[1]) {
+    case 3:
+      if (LinkState.PendingRequest == rkParameterQuery) {
+        LinkState.PendingRequest = ParseParameters();
+      } else if (LinkState.PendingRequest == rkSearchProbe) {
+        LinkState.PendingRequest = ReportFoundDevice();
+      }
+      break;
+    case 6:
+      if (LinkState.PendingRequest == rkAddressChange) {
+        ApplyNewAddress();
+      } else if (LinkState.PendingRequest == rkBaudChange) {
+        ApplyNewBaud();
+      }
+      break;
+    case 16:
+      break;
+    case 0x83:
+    case 0x86:
+    case 0x90:
+      log.AddLine(kLineError);
+      return;
+    default:
+      return;
+  }
+  if (LinkState.PendingRequest != rkBadCrc) log.AddLine(kLineOk);
+}
+
+std::uint8_t ParseParameters() {
+  TConsoleLink& console = Console();
+  TTrafficLogView& log = console.Log();
+  // A block is never read past the bytes received: a reply too short to hold register 0 is
+  // rejected before its id is looked at.
+  if (LinkState.RxCount < kShortestRegisterReply) {
+    log.AddLine(kLineBadLength);
+    return rkBadCrc;
+  }
+  const unsigned id = RegisterValue(0);
+  if (id != kIdTarviA && id != kIdTarviZA) {
+    log.AddLine(kLineBadId);
+    return rkBadCrc;
+  }
+  if (ExchangeBuffer[2] != kParameterByteCount || LinkState.RxCount < kParameterBlockLength) {
+    log.AddLine(kLineBadLength);
+    return rkBadCrc;
+  }
+  console.ClearModeButtons();
+  if (const char* line = ModeLine(RegisterValue(kRegisterOnOff))) log.AddLine(line);
+  // Selecting a button and setting the box run their click handlers, which send nothing while
+  // BusyFlag is still 1.
+  const unsigned powerUp = RegisterValue(kRegisterPowerUpMode);
+  if (IsOfferedMode(powerUp))
+    console.SelectModeButton(TModeColumn::PowerUp, static_cast<int>(powerUp));
+  const unsigned onCommand = RegisterValue(kRegisterOnCommandMode);
+  if (IsOfferedMode(onCommand))
+    console.SelectModeButton(TModeColumn::OnCommand, static_cast<int>(onCommand));
+  console.SetRememberChecked(RegisterValue(kRegisterRemember) != 0);
+  return rkParameterQuery;
+}
+
+void ApplyNewAddress() {
+  if (!Received(kEchoValueLow)) return;  // an echo too short to hold the new address
+  TConsoleLink& console = Console();
+  LinkState.DeviceAddress = ExchangeBuffer[kEchoValueLow];
+  // The field's change handler runs when the value differs; the lines below write over what it
+  // shows, without the final ";".
+  console.SetAddressField(LinkState.DeviceAddress);
+  console.SetAddressLabel(AddressLabelText(LinkState.DeviceAddress));
+  console.SetStatusText(2, DeviceStatusText(LinkState.DeviceAddress, LinkState.BaudIndex,
+                                            TAddressLetter::Latin, false));
+}
+
+void ApplyNewBaud() {
+  if (!Received(kEchoValueLow)) return;  // an echo too short to hold the baud code
+  TConsoleLink& console = Console();
+  LinkState.BaudIndex = static_cast<std::uint8_t>(ExchangeBuffer[kEchoValueLow] - 1);
+  // A code outside 1..8 is taken as 9600.
+  if (LinkState.BaudIndex >= BaudTable.size()) LinkState.BaudIndex = 3;
+  console.SetStatusText(2, DeviceStatusText(LinkState.DeviceAddress, LinkState.BaudIndex,
+                                            TAddressLetter::Cyrillic, false));
+  if (!console.AskYesNo("Warning", "Сменить скорость обмена COM-порта ПК?")) return;
+  console.UncheckBaudItems();
+  console.CheckBaudItem(LinkState.BaudIndex);
+  console.SetStatusText(1, BaudRateStatusText(LinkState.BaudIndex));
+  console.Port().SetBaudRate(ComBaudRate(LinkState.BaudIndex));
+}

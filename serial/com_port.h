@@ -9,6 +9,7 @@
 // Failures: every failure is an EComPort (com_exception.h); the component reports nothing itself.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -20,6 +21,7 @@
 
 class TComThread;
 class TSerialDevice;
+struct TNotificationWindow;
 
 class TCustomComPort {
  public:
@@ -38,7 +40,8 @@ class TCustomComPort {
   void OpenPort();
   // Stops the monitor and closes the device; nothing happens when closed.
   void ClosePort();
-  // Blocks until count bytes are written (or the write time-outs expire); returns the count written.
+  // Blocks until count bytes are written (or the write time-outs expire); returns the count
+  // written.
   int WritePort(const void* buffer, int count);
   // Blocks until count bytes are read, or the read-interval time-out has passed after a byte;
   // returns the number read.
@@ -86,7 +89,75 @@ class TCustomComPort {
   TComSignalEvent OnCTSChange, OnDSRChange, OnRLSDChange;
   TComErrorEvent OnError;
 
-  // The rest of this class is filled in by the implementation.
+  // The monitor thread of the current opening, or null (none runs or the port is closed).
+  // For tests and diagnostics; the object stays owned by the component.
+  const TComThread* Monitor() const { return thread_.get(); }
+
+ protected:
+  // Overridable steps of opening and closing; each raises EComPort on failure.
+  virtual void CreateHandle();   // opens the device (EComPort 1)
+  virtual void DestroyHandle();  // discards the queues and closes the device
+  virtual void ApplySettings();  // queue sizes, line settings, time-outs, in this order
+
+  // Apply steps: each does nothing while the port is closed or the component is loading.
+  virtual void ApplyBuffer();        // EComPort 9
+  virtual void ApplyLineSettings();  // EComPort 7
+  virtual void ApplyTimeouts();      // EComPort 8
+
+  // Notification steps: each calls its handler when one is assigned.
+  virtual void DoAfterOpen();
+  virtual void DoAfterClose();
+  virtual void DoBeforeOpen();
+  virtual void DoBeforeClose();
+  virtual void DoRxChar(int count);
+  virtual void DoRxBuf(const void* buffer, int count);
+  virtual void DoTxEmpty();
+  virtual void DoBreak();
+  virtual void DoRing();
+  virtual void DoRxFlag();
+  virtual void DoRx80Full();
+  virtual void DoCTSChange(bool onOff);
+  virtual void DoDSRChange(bool onOff);
+  virtual void DoRLSDChange(bool onOff);
+  virtual void DoError(TComErrors errors);
+
+ private:
+  friend class TComThread;
+  friend void HandleComEvent(TCustomComPort& port, TComEvent event);
+  friend class TComTimeouts;
+  friend class TComFlowControl;
+  friend class TComParity;
+  friend class TComBuffer;
+
+  bool CanApply() const { return connected_ && !loading_; }
+  // The error query: reads and clears the line-error flags (EComPort 10).
+  TComErrors QueryErrors();
+  // The modem-signal query (EComPort 11); a port without modem lines answers all off.
+  TModemSignals QueryModemSignals();
+  // Stops the monitor, if one runs, and waits for its end while serving the main-thread queue.
+  void StopMonitor();
+
+  std::unique_ptr<TSerialDevice> device_;
+  std::atomic<bool> connected_{false};  // the open flag; read from any thread
+  bool loading_ = false;
+  bool connectOnLoad_ = false;  // Connected as stored while loading
+
+  TBaudRate baudRate_ = br9600;
+  std::string port_ = "COM1";
+  TComParity parity_;
+  TStopBits stopBits_ = sbOneStopBit;
+  TDataBits dataBits_ = dbEight;
+  bool discardNull_ = false;
+  char eventChar_ = 0;
+  TComEvents events_ = kAllComEvents;
+  TComBuffer buffer_;
+  TComFlowControl flowControl_;
+  TComTimeouts timeouts_;
+  TSyncMethod syncMethod_ = smThreadSync;
+
+  std::unique_ptr<TComThread> thread_;
+  std::shared_ptr<TNotificationWindow> window_;  // smWindowSync only, while open
+  std::uint32_t customBaudRate_ = 9600;          // the rate of brCustom; nothing changes it
 };
 
 // The published form of the component; adds nothing but the publication of the properties.

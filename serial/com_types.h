@@ -6,8 +6,22 @@
 #include <initializer_list>
 
 enum TBaudRate : std::uint8_t {
-  brCustom, br110, br300, br600, br1200, br2400, br4800, br9600, br14400, br19200, br38400,
-  br56000, br57600, br115200, br128000, br256000
+  brCustom,
+  br110,
+  br300,
+  br600,
+  br1200,
+  br2400,
+  br4800,
+  br9600,
+  br14400,
+  br19200,
+  br38400,
+  br56000,
+  br57600,
+  br115200,
+  br128000,
+  br256000
 };
 enum TStopBits : std::uint8_t { sbOneStopBit, sbOne5StopBits, sbTwoStopBits };
 enum TDataBits : std::uint8_t { dbFive, dbSix, dbSeven, dbEight };
@@ -16,11 +30,27 @@ enum TDTRFlowControl : std::uint8_t { dtrDisable, dtrEnable, dtrHandshake };
 enum TRTSFlowControl : std::uint8_t { rtsDisable, rtsEnable, rtsHandshake, rtsToggle };
 enum TFlowControl : std::uint8_t { fcHardware, fcSoftware, fcNone, fcCustom };
 enum TComEvent : std::uint8_t {
-  evRxChar, evTxEmpty, evRxFlag, evRing, evBreak, evCTS, evDSR, evError, evRLSD, evRx80Full
+  evRxChar,
+  evTxEmpty,
+  evRxFlag,
+  evRing,
+  evBreak,
+  evCTS,
+  evDSR,
+  evError,
+  evRLSD,
+  evRx80Full
 };
 enum TSyncMethod : std::uint8_t { smThreadSync, smWindowSync, smNone };
 enum TComError : std::uint8_t {
-  ceFrame, ceRxParity, ceOverrun, ceBreak, ceIO, ceMode, ceRxOver, ceTxFull
+  ceFrame,
+  ceRxParity,
+  ceOverrun,
+  ceBreak,
+  ceIO,
+  ceMode,
+  ceRxOver,
+  ceTxFull
 };
 
 // A set over an enumeration: bit n stands for the value of ordinal n.
@@ -29,7 +59,8 @@ class TSet {
  public:
   constexpr TSet() = default;
   constexpr TSet(std::initializer_list<E> values) {
-    for (E v : values) bits_ |= Bit(v);
+    for (E v : values)
+      bits_ |= Bit(v);
   }
   static constexpr TSet FromBits(std::uint32_t bits) {
     TSet s;
@@ -55,3 +86,11 @@ inline constexpr TComEvents kAllComEvents = TComEvents::FromBits(0x3FF);
 
 // Rate in bits per second of a TBaudRate; brCustom gives `customRate`.
 std::uint32_t BaudRateToBitsPerSecond(TBaudRate rate, std::uint32_t customRate = 9600);
+
+// The input modem signals of a port, as one query answers them.
+struct TModemSignals {
+  bool cts = false;
+  bool dsr = false;
+  bool ring = false;
+  bool rlsd = false;
+};

@@ -1,0 +1,92 @@
+#include "serial/com_exception.h"
+
+#include <libintl.h>
+
+#include <array>
+#include <cstdio>
+
+namespace {
+
+// The English texts, row n at index n - 1; they double as the catalogue's message ids.
+constexpr std::array<const char*, 23> kComMessages = {
+    "Unable to open com port",
+    "WriteFile function failed",
+    "ReadFile function failed",
+    "Invalid Async parameter",
+    "PurgeComm function failed",
+    "Unable to get async status",
+    "SetCommState function failed",
+    "SetCommTimeouts failed",
+    "SetupComm function failed",
+    "ClearCommError function failed",
+    "GetCommModemStatus function failed",
+    "EscapeCommFunction function failed",
+    "TransmitCommChar function failed",
+    "Cannot set property while connected",
+    "EnumPorts function failed",
+    "Failed to store settings",
+    "Failed to load settings",
+    "Link (un)registration failed",
+    "Cannot change led state if ComPort is selected",
+    "Cannot wait for event if event thread is created",
+    "WaitForEvent method failed",
+    "A component is linked to OnRxBuf event",
+    "Registry error",
+};
+constexpr const char* kErrorCodeSuffix = " (win error code: %d)";
+
+struct MessageTable {
+  std::array<std::string, 23> texts;
+  std::string suffix;
+  MessageTable() {
+    for (std::size_t i = 0; i < kComMessages.size(); ++i)
+      texts[i] = kComMessages[i];
+    suffix = kErrorCodeSuffix;
+  }
+};
+
+// Written once at start (before any other thread exists), read by every thread afterwards.
+MessageTable& Table() {
+  static MessageTable table;
+  return table;
+}
+
+bool HasNoErrorCode(int failureCode) {
+  return failureCode == CError_InvalidAsync || failureCode == CError_ConnChangeProp;
+}
+
+std::string ComposeMessage(int failureCode, int systemErrorCode) {
+  std::string text = ComMessageText(failureCode);
+  if (HasNoErrorCode(failureCode)) return text;
+  // The suffix comes from a catalogue; it is used as a format only when its one directive is a
+  // %d, so a broken translation cannot make the formatting read past its argument.
+  const std::string& suffix = Table().suffix;
+  const std::size_t percent = suffix.find('%');
+  const bool safe = percent != std::string::npos && suffix.compare(percent, 2, "%d") == 0 &&
+                    suffix.find('%', percent + 1) == std::string::npos;
+  const std::string format = safe ? suffix : std::string(kErrorCodeSuffix);
+  const int size = std::snprintf(nullptr, 0, format.c_str(), systemErrorCode);
+  std::string formatted(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+  std::snprintf(formatted.data(), formatted.size() + 1, format.c_str(), systemErrorCode);
+  return text + formatted;
+}
+
+}  // namespace
+
+EComPort::EComPort(int failureCode, int systemErrorCode)
+    : std::runtime_error(ComposeMessage(failureCode, systemErrorCode)),
+      SystemErrorCode(HasNoErrorCode(failureCode) ? -1 : systemErrorCode),
+      FailureCode(failureCode) {}
+
+void BuildComMessageTable() {
+  MessageTable& table = Table();
+  for (std::size_t i = 0; i < kComMessages.size(); ++i)
+    table.texts[i] = gettext(kComMessages[i]);
+  table.suffix = gettext(kErrorCodeSuffix);
+}
+
+const std::string& ComMessageText(int failureCode) {
+  static const std::string empty;
+  if (failureCode < 1 || failureCode > static_cast<int>(kComMessages.size())) return empty;
+  return Table().texts[static_cast<std::size_t>(failureCode - 1)];
+}

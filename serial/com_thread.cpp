@@ -1,0 +1,136 @@
+#include "serial/com_thread.h"
+
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <memory>
+#include <system_error>
+
+#include "serial/com_port.h"
+#include "serial/main_thread_queue.h"
+#include "serial/notification_window.h"
+#include "serial/serial_device.h"
+
+void HandleComEvent(TCustomComPort& port, TComEvent event) {
+  switch (event) {
+    case evError: {
+      const TComErrors errors = port.QueryErrors();
+      if (!errors.Empty()) port.DoError(errors);
+      break;
+    }
+    case evRxChar: {
+      const int count = port.InputQueueCount();
+      if (count > 0) port.DoRxChar(count);
+      break;
+    }
+    case evTxEmpty:
+      port.DoTxEmpty();
+      break;
+    case evBreak:
+      port.DoBreak();
+      break;
+    case evRing:
+      port.DoRing();
+      break;
+    case evCTS:
+      port.DoCTSChange(port.QueryModemSignals().cts);
+      break;
+    case evDSR:
+      port.DoDSRChange(port.QueryModemSignals().dsr);
+      break;
+    case evRxFlag:
+      port.DoRxFlag();
+      break;
+    case evRLSD:
+      port.DoRLSDChange(port.QueryModemSignals().rlsd);
+      break;
+    case evRx80Full:
+      port.DoRx80Full();
+      break;
+  }
+}
+
+TComThread::TComThread(TCustomComPort& owner) : owner_(owner) {
+  stopFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (stopFd_ < 0) throw std::system_error(errno, std::generic_category(), "eventfd");
+  const int error = owner_.device_->BeginMonitoring(owner_.events_);
+  if (error != 0) {
+    close(stopFd_);
+    throw std::system_error(error, std::generic_category(), "port event mask");
+  }
+  try {
+    thread_ = std::thread([this] { Execute(); });
+  } catch (...) {
+    owner_.device_->EndMonitoring();
+    close(stopFd_);
+    throw;
+  }
+}
+
+TComThread::~TComThread() {
+  Stop();
+  if (thread_.joinable()) thread_.join();
+  close(stopFd_);
+}
+
+void TComThread::Stop() {
+  const std::uint64_t one = 1;
+  // An eventfd write only fails when its counter would overflow, which a stop flag cannot reach.
+  while (write(stopFd_, &one, sizeof one) < 0 && errno == EINTR) {
+  }
+  std::this_thread::yield();
+}
+
+void TComThread::Execute() {
+  TSerialDevice& device = *owner_.device_;
+  try {
+    for (;;) {
+      TComEvents events;
+      int error = 0;
+      // Stopped, or a failed wait (the port has gone): leave. Waiting again after a failure that
+      // repeats at once would only spin.
+      if (device.WaitForEvents(stopFd_, events, error) != TWaitOutcome::Events) break;
+      events_ = events;
+      Dispatch(events);
+    }
+  } catch (...) {
+    error_ = std::current_exception();
+  }
+  device.EndMonitoring();
+  device.DiscardQueues();
+  finished_.store(true);
+  WakeMainThreadQueue();
+}
+
+void TComThread::Dispatch(TComEvents events) {
+  switch (owner_.syncMethod_) {
+    case smNone:
+      for (TComEvent event : kComEventHandlingOrder) {
+        if (events.Has(event)) HandleComEvent(owner_, event);
+      }
+      break;
+    case smThreadSync:
+      // The handling runs on the main thread; its exception comes back here and ends the monitor.
+      RunOnMainThread([this, events] {
+        for (TComEvent event : kComEventHandlingOrder) {
+          if (events.Has(event)) HandleComEvent(owner_, event);
+        }
+      });
+      break;
+    case smWindowSync: {
+      // One hand-over per event; each returns once the main thread has taken it, and the main
+      // thread handles it only while this opening is still live. Exceptions stay there.
+      std::shared_ptr<TNotificationWindow> window = owner_.window_;
+      TCustomComPort* port = &owner_;
+      for (TComEvent event : kComEventHandlingOrder) {
+        if (!events.Has(event)) continue;
+        SendToMainThread([window, port, event] {
+          if (window->IsOpen() && port->Connected()) HandleComEvent(*port, event);
+        });
+      }
+      break;
+    }
+  }
+}

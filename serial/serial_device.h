@@ -1,0 +1,134 @@
+// The operating-system side of one serial port: the few calls the component and its monitor
+// need, each reporting failure as an errno value (0 for success) so that the caller can raise the
+// matching EComPort. The Linux implementation lives in serial_device_linux.cpp.
+//
+// Threads: Open, Close, the Set*/Apply* calls and Write run on the owner's (main) thread; Read,
+// InputQueueCount and ReadErrors may run on the monitor thread; WaitForEvents runs only on the
+// monitor thread. AbortTransfers may be called while another thread is blocked in Read or Write
+// and releases it. Close must not be called while another thread may still use the device.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "serial/com_types.h"
+
+// One record of line settings, applied in one call.
+struct TLineSettings {
+  std::uint32_t rate = 9600;
+  int dataBits = 8;
+  TParityBits parity = prNone;
+  TStopBits stopBits = sbOneStopBit;
+  bool parityCheck = false;
+  bool parityReplace = false;
+  char replaceChar = 0;
+  bool discardNull = false;
+  bool outCTSFlow = false;
+  bool outDSRFlow = false;
+  TDTRFlowControl controlDTR = dtrDisable;
+  TRTSFlowControl controlRTS = rtsDisable;
+  bool xonXoffOut = false;
+  bool xonXoffIn = false;
+  char xonChar = 0x11;
+  char xoffChar = 0x13;
+  int xonLimit = 256;
+  int xoffLimit = 256;
+  char eventChar = 0;
+};
+
+// The five time-outs in milliseconds, unsigned: 0xFFFFFFFF is the maximum.
+struct TTimeoutSettings {
+  std::uint32_t readInterval = 0xFFFFFFFFu;
+  std::uint32_t readTotalMultiplier = 0;
+  std::uint32_t readTotalConstant = 0;
+  std::uint32_t writeTotalMultiplier = 100;
+  std::uint32_t writeTotalConstant = 1000;
+};
+
+// Outcome of a transfer: the bytes moved and 0, or the errno of the failure.
+struct TIoResult {
+  int count = 0;
+  int error = 0;
+};
+
+enum class TWaitOutcome { Events, Stopped, Failed };
+
+class TSerialDevice {
+ public:
+  TSerialDevice();
+  ~TSerialDevice();  // closes the device if open
+  TSerialDevice(const TSerialDevice&) = delete;
+  TSerialDevice& operator=(const TSerialDevice&) = delete;
+
+  // The file a port name stands for: a name holding '/' is a path, any other is /dev/<name>.
+  static std::string PathOf(const std::string& portName);
+
+  // Opens the port for exclusive use with DTR and RTS dropped. Returns 0, or the errno of the
+  // failed step with nothing left open (EWOULDBLOCK/EBUSY: another program holds the port).
+  int Open(const std::string& portName);
+  // Discards both queues and closes the device; does nothing when closed.
+  void Close();
+  bool IsOpen() const { return fd_ >= 0; }
+
+  // Linux has no per-port queue size: the sizes are kept (for the XON/XOFF limits and the
+  // 80 % mark of the input queue) and reported back.
+  int SetQueueSizes(int inputSize, int outputSize);
+  int ApplyLineSettings(const TLineSettings& settings);
+  int SetTimeouts(const TTimeoutSettings& timeouts);
+
+  // Blocks until every byte is taken by the driver or the write time-outs expire (then fewer
+  // bytes and no error); an abort ends it with ECANCELED.
+  TIoResult Write(const void* buffer, int count);
+  // Blocks as the read time-outs say: with a read interval, until count bytes are in or the
+  // interval has passed after the last byte once one came. An abort ends it with ECANCELED, a
+  // vanished device with EIO.
+  TIoResult Read(void* buffer, int count);
+  // Bytes waiting in the input queue; clears the recorded line errors as a side effect.
+  int InputQueueCount(int& count);
+  // Line errors since the last query (read and cleared); parity errors only when the line
+  // settings check parity.
+  int ReadErrors(TComErrors& errors);
+  // A port without modem lines (a pseudo-terminal) answers all signals off.
+  int ModemSignals(TModemSignals& signals);
+
+  // Releases every blocked Read and Write and fails those started later, until Close; discards
+  // both queues.
+  int AbortTransfers();
+  // Discards both queues.
+  int DiscardQueues();
+
+  // Monitor side. BeginMonitoring fixes the events looked for; WaitForEvents sleeps until one of
+  // them happens (Events, with the set), stopFd becomes readable (Stopped), or the port has gone
+  // or the wait failed (Failed, errno in error). EndMonitoring releases what BeginMonitoring took.
+  int BeginMonitoring(TComEvents mask);
+  TWaitOutcome WaitForEvents(int stopFd, TComEvents& events, int& error);
+  void EndMonitoring();
+
+  // Whether the driver reports modem lines (false for a pseudo-terminal); valid while open.
+  bool HasModemLines() const { return hasModemLines_; }
+
+ private:
+  struct Monitor;
+  struct ErrorCounters;
+
+  int fd_ = -1;
+  int abortFd_ = -1;  // eventfd raised by AbortTransfers, in the poll set of every transfer
+  int kickFd_ = -1;   // eventfd that wakes the monitor (written, read resumed, modem change)
+  bool hasModemLines_ = false;
+
+  std::mutex mutex_;  // guards the settings and counters below, shared by the two threads
+  TTimeoutSettings timeouts_;
+  TLineSettings line_;
+  int inputSize_ = 1024;
+  int outputSize_ = 1024;
+  std::unique_ptr<ErrorCounters> errorBase_;  // line-error counters at the last error query
+
+  std::atomic<bool> txEmptyWanted_{false};
+  std::atomic<bool> txPending_{false};
+  std::atomic<bool> rxStalled_{false};
+  std::atomic<std::uint64_t> bytesRead_{0};
+  std::unique_ptr<Monitor> monitor_;  // monitor-thread state
+};

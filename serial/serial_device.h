@@ -126,6 +126,7 @@ class TSerialDevice {
   int outputSize_ = 1024;
   std::unique_ptr<ErrorCounters> errorBase_;  // line-error counters at the last error query
 
+  std::atomic<bool> aborted_{false};  // AbortTransfers was called in this opening
   std::atomic<bool> txEmptyWanted_{false};
   std::atomic<bool> txPending_{false};
   std::atomic<bool> rxStalled_{false};

@@ -1,59 +1,577 @@
+// The Linux side of a serial port: a tty opened non-blocking, every wait a poll() that also
+// watches an abort eventfd, deadlines from the monotonic clock, EINTR retried everywhere.
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <optional>
+#include <utility>
+
+#include "serial/line_settings_termios2.h"
+#include "serial/modem_watch_linux.h"
 #include "serial/serial_device.h"
 
-#include <cerrno>
+namespace {
 
-struct TSerialDevice::Monitor {};
-struct TSerialDevice::ErrorCounters {};
+using Clock = std::chrono::steady_clock;
+using Deadline = std::optional<Clock::time_point>;
 
-TSerialDevice::TSerialDevice() = default;
+constexpr std::uint32_t kMaxTimeout = 0xFFFFFFFFu;
+
+// Pseudo-terminals and some adapters have no modem lines; their ioctls answer one of these.
+bool NoModemLines(int error) {
+  return error == ENOTTY || error == EINVAL;
+}
+
+int Ioctl(int fd, unsigned long request, void* arg) {
+  int r;
+  do {
+    r = ioctl(fd, request, arg);
+  } while (r < 0 && errno == EINTR);
+  return r < 0 ? errno : 0;
+}
+
+// Milliseconds until the deadline for poll(), rounded up so that a wake-up is never early.
+int PollTimeout(const Deadline& deadline) {
+  if (!deadline) return -1;
+  const auto left = *deadline - Clock::now();
+  if (left <= Clock::duration::zero()) return 0;
+  const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+  return static_cast<int>(std::min<std::int64_t>(ms, 1 << 30));
+}
+
+// poll() until something is ready or the deadline passes (returns 0); EINTR restarts it with the
+// time still left. Returns -1 with errno on failure.
+int PollUntil(pollfd* fds, nfds_t count, const Deadline& deadline) {
+  for (;;) {
+    const int r = poll(fds, count, PollTimeout(deadline));
+    if (r >= 0 || errno != EINTR) return r;
+  }
+}
+
+Deadline After(std::uint64_t ms) {
+  return Clock::now() + std::chrono::milliseconds(ms);
+}
+
+void RaiseEventFd(int fd) {
+  const std::uint64_t one = 1;
+  while (write(fd, &one, sizeof one) < 0 && errno == EINTR) {
+  }
+}
+
+void DrainEventFd(int fd) {
+  std::uint64_t value;
+  while (read(fd, &value, sizeof value) < 0 && errno == EINTR) {
+  }
+}
+
+// Owns a descriptor until released; closes it on every failed step of opening.
+class FdGuard {
+ public:
+  explicit FdGuard(int fd) : fd_(fd) {}
+  ~FdGuard() {
+    if (fd_ >= 0) close(fd_);
+  }
+  FdGuard(const FdGuard&) = delete;
+  FdGuard& operator=(const FdGuard&) = delete;
+  int get() const { return fd_; }
+  int release() { return std::exchange(fd_, -1); }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+// The driver's line counters (TIOCGICOUNT); `valid` is false where the driver has none.
+struct TSerialDevice::ErrorCounters {
+  bool valid = false;
+  serial_icounter_struct c{};
+};
+
+// State of the monitor side, touched only by the monitor thread (and by Begin/EndMonitoring
+// while no monitor runs).
+struct TSerialDevice::Monitor {
+  TComEvents mask;
+  ErrorCounters eventBase;  // counters at the previous wake-up
+  int modemBits = 0;        // TIOCMGET at the previous wake-up, when there are no counters
+  bool rxReported = false;  // the last set held evRxChar...
+  std::uint64_t bytesReadAtReport = 0;  // ...when ReadPort had taken this many bytes in all
+  int txWaitMs = 1;
+  int lastOutQueue = -1;
+  std::unique_ptr<TModemWatch> modemWatch;
+};
+
+namespace {
+
+bool ReadCounters(int fd, serial_icounter_struct& c) {
+  return Ioctl(fd, TIOCGICOUNT, &c) == 0;
+}
+
+}  // namespace
+
+TSerialDevice::TSerialDevice() : errorBase_(std::make_unique<ErrorCounters>()) {}
+
 TSerialDevice::~TSerialDevice() {
   Close();
 }
+
 std::string TSerialDevice::PathOf(const std::string& portName) {
   return portName.find('/') != std::string::npos ? portName : "/dev/" + portName;
 }
-int TSerialDevice::Open(const std::string&) {
-  return ENOSYS;
-}
-void TSerialDevice::Close() {}
-int TSerialDevice::SetQueueSizes(int, int) {
+
+int TSerialDevice::Open(const std::string& portName) {
+  if (fd_ >= 0) return EBUSY;
+  FdGuard fd(open(PathOf(portName).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  if (fd.get() < 0) return errno;
+  if (!isatty(fd.get())) return ENOTTY;
+
+  // The advisory lock is what keeps two programs apart (TIOCEXCL does not bind root).
+  int r;
+  do {
+    r = flock(fd.get(), LOCK_EX | LOCK_NB);
+  } while (r < 0 && errno == EINTR);
+  if (r < 0) return errno;
+  if (int e = Ioctl(fd.get(), TIOCEXCL, nullptr); e != 0) return e;
+
+  // Drop DTR and RTS at once: the device bus must not see the lines raised by the open.
+  int lines = TIOCM_DTR | TIOCM_RTS;
+  const int bic = Ioctl(fd.get(), TIOCMBIC, &lines);
+  if (bic != 0 && !NoModemLines(bic)) return bic;
+  int bits = 0;
+  const int get = Ioctl(fd.get(), TIOCMGET, &bits);
+  if (get != 0 && !NoModemLines(get)) return get;
+  const bool modemLines = get == 0;
+
+  // Keep the lines down when the port is closed, too.
+  termios t{};
+  if (tcgetattr(fd.get(), &t) < 0) return errno;
+  t.c_cflag &= ~static_cast<tcflag_t>(HUPCL);
+  if (tcsetattr(fd.get(), TCSANOW, &t) < 0) return errno;
+
+  // USB adapters otherwise hold received bytes for up to 16 ms; drivers without the flag refuse.
+  serial_struct ss{};
+  constexpr int kLowLatency = static_cast<int>(ASYNC_LOW_LATENCY);
+  if (Ioctl(fd.get(), TIOCGSERIAL, &ss) == 0 && (ss.flags & kLowLatency) == 0) {
+    ss.flags |= kLowLatency;
+    Ioctl(fd.get(), TIOCSSERIAL, &ss);
+  }
+
+  FdGuard abortFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+  if (abortFd.get() < 0) return errno;
+  FdGuard kickFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+  if (kickFd.get() < 0) return errno;
+
+  {
+    std::lock_guard lock(mutex_);
+    errorBase_->valid = ReadCounters(fd.get(), errorBase_->c);
+  }
+  hasModemLines_ = modemLines;
+  aborted_.store(false);
+  txPending_.store(false);
+  rxStalled_.store(false);
+  abortFd_ = abortFd.release();
+  kickFd_ = kickFd.release();
+  fd_ = fd.release();
   return 0;
 }
-int TSerialDevice::ApplyLineSettings(const TLineSettings&) {
+
+void TSerialDevice::Close() {
+  if (fd_ < 0) return;
+  EndMonitoring();
+  // Discard unsent output so that close() does not wait for a line that may never drain.
+  tcflush(fd_, TCIOFLUSH);
+  Ioctl(fd_, TIOCNXCL, nullptr);
+  close(fd_);  // also releases the lock
+  close(abortFd_);
+  close(kickFd_);
+  fd_ = abortFd_ = kickFd_ = -1;
+  hasModemLines_ = false;
+}
+
+int TSerialDevice::SetQueueSizes(int inputSize, int outputSize) {
+  std::lock_guard lock(mutex_);
+  inputSize_ = inputSize;
+  outputSize_ = outputSize;
   return 0;
 }
-int TSerialDevice::SetTimeouts(const TTimeoutSettings&) {
+
+int TSerialDevice::ApplyLineSettings(const TLineSettings& settings) {
+  if (fd_ < 0) return EBADF;
+  if (int e = ApplyLineSettingsTermios2(fd_, settings); e != 0) return e;
+  // DTR and RTS held as asked; handshake modes leave them to the kernel (RTS under CRTSCTS).
+  int set = 0;
+  int clear = 0;
+  (settings.controlDTR == dtrDisable ? clear : set) |= TIOCM_DTR;
+  if (settings.controlRTS == rtsEnable) set |= TIOCM_RTS;
+  if (settings.controlRTS == rtsDisable || settings.controlRTS == rtsToggle) clear |= TIOCM_RTS;
+  if (set != 0) {
+    const int e = Ioctl(fd_, TIOCMBIS, &set);
+    if (e != 0 && !NoModemLines(e)) return e;
+  }
+  if (clear != 0) {
+    const int e = Ioctl(fd_, TIOCMBIC, &clear);
+    if (e != 0 && !NoModemLines(e)) return e;
+  }
+  std::lock_guard lock(mutex_);
+  line_ = settings;
   return 0;
 }
-TIoResult TSerialDevice::Write(const void*, int) {
-  return {0, EBADF};
+
+int TSerialDevice::SetTimeouts(const TTimeoutSettings& timeouts) {
+  std::lock_guard lock(mutex_);
+  timeouts_ = timeouts;
+  return 0;
 }
-TIoResult TSerialDevice::Read(void*, int) {
-  return {0, EBADF};
+
+TIoResult TSerialDevice::Write(const void* buffer, int count) {
+  if (fd_ < 0) return {0, EBADF};
+  if (count <= 0) return {0, 0};
+  if (aborted_.load()) return {0, ECANCELED};
+  TTimeoutSettings t;
+  {
+    std::lock_guard lock(mutex_);
+    t = timeouts_;
+  }
+  Deadline deadline;
+  if (t.writeTotalMultiplier != 0 || t.writeTotalConstant != 0) {
+    deadline = After(std::uint64_t{t.writeTotalMultiplier} * static_cast<std::uint64_t>(count) +
+                     t.writeTotalConstant);
+  }
+  const auto* bytes = static_cast<const unsigned char*>(buffer);
+  int done = 0;
+  TIoResult result;
+  while (done < count) {
+    const ssize_t n = write(fd_, bytes + done, static_cast<std::size_t>(count - done));
+    if (n > 0) {
+      done += static_cast<int>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno != EAGAIN) {
+      result.error = errno;
+      break;
+    }
+    pollfd fds[2] = {{fd_, POLLOUT, 0}, {abortFd_, POLLIN, 0}};
+    const int r = PollUntil(fds, 2, deadline);
+    if (r < 0) {
+      result.error = errno;
+      break;
+    }
+    if (r == 0) break;  // the write time-outs expired: fewer bytes, no error
+    if (fds[1].revents & POLLIN) {
+      result.error = ECANCELED;
+      break;
+    }
+    if (fds[0].revents & POLLNVAL) {
+      result.error = EBADF;
+      break;
+    }
+    if ((fds[0].revents & (POLLERR | POLLHUP)) && !(fds[0].revents & POLLOUT)) {
+      result.error = EIO;
+      break;
+    }
+  }
+  result.count = done;
+  if (done > 0 && txEmptyWanted_.load()) {
+    txPending_.store(true);
+    RaiseEventFd(kickFd_);
+  }
+  return result;
 }
+
+TIoResult TSerialDevice::Read(void* buffer, int count) {
+  if (fd_ < 0) return {0, EBADF};
+  if (count <= 0) return {0, 0};
+  if (aborted_.load()) return {0, ECANCELED};
+  TTimeoutSettings t;
+  {
+    std::lock_guard lock(mutex_);
+    t = timeouts_;
+  }
+  // The read time-outs as a serial driver gives them: an interval of "maximum" with no totals
+  // takes what is there; with a total multiplier of "maximum" too, it waits up to the constant
+  // for a first byte; otherwise the totals bound the whole read and the interval the silence
+  // after a byte (0 = not used).
+  const bool takeWhatIsThere =
+      t.readInterval == kMaxTimeout && t.readTotalMultiplier == 0 && t.readTotalConstant == 0;
+  const bool returnOnFirst = t.readInterval == kMaxTimeout &&
+                             t.readTotalMultiplier == kMaxTimeout && t.readTotalConstant != 0 &&
+                             t.readTotalConstant != kMaxTimeout;
+  Deadline total;
+  if (returnOnFirst) {
+    total = After(t.readTotalConstant);
+  } else if (t.readTotalMultiplier != 0 || t.readTotalConstant != 0) {
+    total = After(std::uint64_t{t.readTotalMultiplier} * static_cast<std::uint64_t>(count) +
+                  t.readTotalConstant);
+  }
+  const bool useInterval = !returnOnFirst && t.readInterval != 0 && t.readInterval != kMaxTimeout;
+
+  auto* bytes = static_cast<unsigned char*>(buffer);
+  TIoResult result;
+  Deadline interval;
+  while (result.count < count) {
+    const ssize_t n =
+        read(fd_, bytes + result.count, static_cast<std::size_t>(count - result.count));
+    if (n > 0) {
+      result.count += static_cast<int>(n);
+      bytesRead_.fetch_add(static_cast<std::uint64_t>(n));
+      if (returnOnFirst) break;
+      if (useInterval) interval = After(t.readInterval);
+      continue;
+    }
+    if (n == 0) {  // end of file on a tty: the other side or the adapter has gone
+      result.error = EIO;
+      break;
+    }
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN) {
+      result.error = errno;
+      break;
+    }
+    if (takeWhatIsThere) break;
+    Deadline deadline = total;
+    if (interval && (!deadline || *interval < *deadline)) deadline = interval;
+    pollfd fds[2] = {{fd_, POLLIN, 0}, {abortFd_, POLLIN, 0}};
+    const int r = PollUntil(fds, 2, deadline);
+    if (r < 0) {
+      result.error = errno;
+      break;
+    }
+    if (r == 0) break;  // silence after the last byte, or the total time-out
+    if (fds[1].revents & POLLIN) {
+      result.error = ECANCELED;
+      break;
+    }
+    if (fds[0].revents & POLLNVAL) {
+      result.error = EBADF;
+      break;
+    }
+    if ((fds[0].revents & (POLLERR | POLLHUP)) && !(fds[0].revents & POLLIN)) {
+      result.error = EIO;
+      break;
+    }
+  }
+  // A monitor that stopped watching input because nobody took it watches again.
+  if (result.count > 0 && rxStalled_.load()) RaiseEventFd(kickFd_);
+  return result;
+}
+
 int TSerialDevice::InputQueueCount(int& count) {
   count = 0;
-  return EBADF;
+  if (fd_ < 0) return EBADF;
+  int waiting = 0;
+  if (int e = Ioctl(fd_, FIONREAD, &waiting); e != 0) return e;
+  count = waiting;
+  // Like the status query of a serial driver, this clears the recorded line errors.
+  std::lock_guard lock(mutex_);
+  if (errorBase_->valid) ReadCounters(fd_, errorBase_->c);
+  return 0;
 }
+
 int TSerialDevice::ReadErrors(TComErrors& errors) {
   errors = {};
+  if (fd_ < 0) return EBADF;
+  std::lock_guard lock(mutex_);
+  if (!errorBase_->valid) return 0;  // no counters: no line errors to report
+  serial_icounter_struct now{};
+  if (int e = Ioctl(fd_, TIOCGICOUNT, &now); e != 0) return NoModemLines(e) ? 0 : e;
+  const serial_icounter_struct& base = errorBase_->c;
+  if (now.frame != base.frame) errors.Include(ceFrame);
+  if (now.parity != base.parity && line_.parityCheck) errors.Include(ceRxParity);
+  if (now.overrun != base.overrun) errors.Include(ceOverrun);
+  if (now.brk != base.brk) errors.Include(ceBreak);
+  if (now.buf_overrun != base.buf_overrun) errors.Include(ceRxOver);
+  errorBase_->c = now;
   return 0;
 }
+
 int TSerialDevice::ModemSignals(TModemSignals& signals) {
   signals = {};
+  if (fd_ < 0) return EBADF;
+  int bits = 0;
+  const int e = Ioctl(fd_, TIOCMGET, &bits);
+  if (e != 0) return NoModemLines(e) ? 0 : e;
+  signals.cts = (bits & TIOCM_CTS) != 0;
+  signals.dsr = (bits & TIOCM_DSR) != 0;
+  signals.ring = (bits & TIOCM_RNG) != 0;
+  signals.rlsd = (bits & TIOCM_CD) != 0;
   return 0;
 }
+
 int TSerialDevice::AbortTransfers() {
+  if (fd_ < 0) return 0;
+  aborted_.store(true);
+  const std::uint64_t one = 1;
+  ssize_t r;
+  do {
+    r = write(abortFd_, &one, sizeof one);
+  } while (r < 0 && errno == EINTR);
+  if (r < 0) {
+    aborted_.store(false);
+    return errno;
+  }
+  // The queues of a vanished device cannot be flushed and need not be: that failure does not
+  // fail the abort, or the port could never be closed again.
+  tcflush(fd_, TCIOFLUSH);
   return 0;
 }
+
 int TSerialDevice::DiscardQueues() {
+  if (fd_ < 0) return EBADF;
+  return tcflush(fd_, TCIOFLUSH) < 0 ? errno : 0;
+}
+
+// ---- Monitor side
+
+int TSerialDevice::BeginMonitoring(TComEvents mask) {
+  if (fd_ < 0) return EBADF;
+  auto monitor = std::make_unique<Monitor>();
+  monitor->mask = mask;
+  monitor->eventBase.valid = ReadCounters(fd_, monitor->eventBase.c);
+  if (hasModemLines_) Ioctl(fd_, TIOCMGET, &monitor->modemBits);
+  DrainEventFd(kickFd_);
+  const bool wantsLines =
+      mask.Has(evCTS) || mask.Has(evDSR) || mask.Has(evRLSD) || mask.Has(evRing);
+  if (hasModemLines_ && wantsLines) {
+    monitor->modemWatch = std::make_unique<TModemWatch>(fd_, kickFd_);
+  }
+  rxStalled_.store(false);
+  txPending_.store(false);
+  txEmptyWanted_.store(mask.Has(evTxEmpty));
+  monitor_ = std::move(monitor);
   return 0;
 }
-int TSerialDevice::BeginMonitoring(TComEvents) {
-  return 0;
+
+void TSerialDevice::EndMonitoring() {
+  if (!monitor_) return;
+  txEmptyWanted_.store(false);
+  txPending_.store(false);
+  monitor_.reset();  // stops the modem-line helper while the descriptor is still open
 }
-TWaitOutcome TSerialDevice::WaitForEvents(int, TComEvents&, int& error) {
-  error = EBADF;
-  return TWaitOutcome::Failed;
+
+TWaitOutcome TSerialDevice::WaitForEvents(int stopFd, TComEvents& events, int& error) {
+  events = {};
+  error = 0;
+  Monitor& m = *monitor_;
+  // Input that the last handling left untouched would wake poll() again at once, forever: stop
+  // watching input until a read takes some (Read raises the kick then). The flag is set before
+  // the count is checked again, and Read counts before it checks the flag, so a read that races
+  // with this cannot go unnoticed.
+  if (m.rxReported) {
+    m.rxReported = false;
+    if (bytesRead_.load() == m.bytesReadAtReport) {
+      rxStalled_.store(true);
+      if (bytesRead_.load() != m.bytesReadAtReport) rxStalled_.store(false);
+    }
+  }
+  for (;;) {
+    const bool watchInput = m.mask.Has(evRxChar) && !rxStalled_.load();
+    const bool txWait = txPending_.load();
+    pollfd fds[3] = {{stopFd, POLLIN, 0},
+                     {fd_, static_cast<short>(watchInput ? POLLIN : 0), 0},
+                     {kickFd_, POLLIN, 0}};
+    // The only timed wake-up: while written bytes are still leaving, to see the queue empty.
+    int r;
+    do {
+      r = poll(fds, 3, txWait ? m.txWaitMs : -1);
+    } while (r < 0 && errno == EINTR);
+    if (r < 0) {
+      error = errno;
+      return TWaitOutcome::Failed;
+    }
+    if (fds[0].revents & POLLIN) return TWaitOutcome::Stopped;
+    if (fds[2].revents & POLLIN) DrainEventFd(kickFd_);
+    if (rxStalled_.load() && bytesRead_.load() != m.bytesReadAtReport) rxStalled_.store(false);
+
+    const short port = fds[1].revents;
+    if (port & POLLNVAL) {
+      error = EBADF;
+      return TWaitOutcome::Failed;
+    }
+    TComEvents found;
+    if (port & POLLIN) {
+      int waiting = 0;
+      if (int e = Ioctl(fd_, FIONREAD, &waiting); e != 0) {
+        error = e;
+        return TWaitOutcome::Failed;
+      }
+      if (waiting > 0) {
+        found.Include(evRxChar);
+        std::lock_guard lock(mutex_);
+        if (waiting >= inputSize_ - inputSize_ / 5) found.Include(evRx80Full);
+      }
+    }
+    // Hang-up: the other side of a pseudo-terminal closed, or the adapter was pulled out. Input
+    // still waiting is reported first; after that the port has nothing more to give.
+    if ((port & (POLLHUP | POLLERR)) && !found.Has(evRxChar)) {
+      error = EIO;
+      return TWaitOutcome::Failed;
+    }
+
+    serial_icounter_struct now{};
+    if (m.eventBase.valid && ReadCounters(fd_, now)) {
+      const serial_icounter_struct& base = m.eventBase.c;
+      if (now.frame != base.frame || now.overrun != base.overrun || now.parity != base.parity ||
+          now.buf_overrun != base.buf_overrun) {
+        found.Include(evError);
+      }
+      if (now.brk != base.brk) found.Include(evBreak);
+      if (now.cts != base.cts) found.Include(evCTS);
+      if (now.dsr != base.dsr) found.Include(evDSR);
+      if (now.dcd != base.dcd) found.Include(evRLSD);
+      if (now.rng != base.rng) found.Include(evRing);
+      m.eventBase.c = now;
+    } else if (hasModemLines_) {
+      int bits = 0;
+      if (Ioctl(fd_, TIOCMGET, &bits) == 0) {
+        const int changed = bits ^ m.modemBits;
+        if (changed & TIOCM_CTS) found.Include(evCTS);
+        if (changed & TIOCM_DSR) found.Include(evDSR);
+        if (changed & TIOCM_CD) found.Include(evRLSD);
+        if ((changed & TIOCM_RNG) && !(bits & TIOCM_RNG)) found.Include(evRing);
+        m.modemBits = bits;
+      }
+    }
+
+    if (txPending_.load()) {
+      int queued = 0;
+      if (Ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued <= 0) {
+        txPending_.store(false);
+        found.Include(evTxEmpty);
+        m.lastOutQueue = -1;
+        m.txWaitMs = 1;
+      } else {
+        // Wake again when the queue should have left at the line rate; a queue that does not
+        // move (flow control holding it) is looked at less and less often.
+        std::uint32_t rate;
+        {
+          std::lock_guard lock(mutex_);
+          rate = std::max<std::uint32_t>(line_.rate, 50);
+        }
+        const int leaveMs =
+            static_cast<int>(std::uint64_t{11000} * static_cast<unsigned>(queued) / rate) + 1;
+        m.txWaitMs =
+            queued == m.lastOutQueue ? std::min(m.txWaitMs * 2, 1000) : std::min(leaveMs, 1000);
+        m.lastOutQueue = queued;
+      }
+    }
+
+    found = TComEvents::FromBits(found.Bits() & m.mask.Bits());
+    if (found.Empty()) continue;
+    if (found.Has(evRxChar)) {
+      m.rxReported = true;
+      m.bytesReadAtReport = bytesRead_.load();
+    }
+    events = found;
+    return TWaitOutcome::Events;
+  }
 }
-void TSerialDevice::EndMonitoring() {}

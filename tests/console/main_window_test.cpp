@@ -4,7 +4,9 @@
 #include <QMessageBox>
 #include <QScrollBar>
 #include <QStyle>
+#include <QElapsedTimer>
 #include <QTest>
+#include <QTimer>
 #include <functional>
 
 #include "tests/console/event_loop_wait.h"
@@ -297,6 +299,54 @@ TEST_F(MainWindowTest, MenuBarPressRunsItsHandlerBeforeTheMenuOpens) {
   EXPECT_FALSE(menuOpenAtPress);
   EXPECT_TRUE(WaitWithEvents([&] { return form->CustomItem1->isVisible(); }));
   form->CustomItem1->close();
+}
+
+struct QuestionCase {
+  std::string name;
+  Qt::Key key;
+  bool yes;
+};
+
+class QuestionTest : public FormTest, public ::testing::WithParamInterface<QuestionCase> {};
+
+TEST_P(QuestionTest, YesIsTheDefaultAndEscapeMeansNo) {
+  ASSERT_TRUE(ShowActive());
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  QMessageBox::StandardButtons buttons;
+  QString title, text;
+  AnswerNextModal([&](QWidget* widget) {
+    auto* box = qobject_cast<QMessageBox*>(widget);
+    if (box == nullptr) return widget->close(), void();
+    icon = box->icon();
+    buttons = box->standardButtons();
+    title = box->windowTitle();
+    text = box->text();
+    QTest::keyClick(box, GetParam().key);
+  });
+  EXPECT_EQ(form->AskYesNo("Warning", "Сменить скорость обмена COM-порта ПК?"), GetParam().yes);
+  EXPECT_EQ(icon, QMessageBox::Warning);
+  EXPECT_EQ(buttons, QMessageBox::Yes | QMessageBox::No);
+  EXPECT_EQ(title, "Warning");
+  EXPECT_EQ(text, QString::fromUtf8("Сменить скорость обмена COM-порта ПК?"));
+  EXPECT_TRUE(WaitWithEvents([&] { return form->TeMenuBar1->hasFocus(); }));
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, QuestionTest,
+                         ::testing::Values(QuestionCase{"EnterAnswersYes", Qt::Key_Return, true},
+                                           QuestionCase{"EscapeAnswersNo", Qt::Key_Escape, false},
+                                           QuestionCase{"LetterNAnswersNo", Qt::Key_N, false}),
+                         CaseName{});
+
+TEST_F(MainWindowTest, ClosingTheWindowEndsTheEventLoopAtOnceDuringASearch) {
+  ASSERT_TRUE(ShowActive());
+  form->CustomItem4->trigger();  // a search runs, its step timer armed
+  QTimer::singleShot(50, form.get(), [this] { form->close(); });
+  QTimer::singleShot(10000, qApp, [] { QApplication::exit(1); });  // backstop only
+  QElapsedTimer clock;
+  clock.start();
+  EXPECT_EQ(QApplication::exec(), 0);
+  EXPECT_LT(clock.elapsed(), 3000);
+  EXPECT_FALSE(form->isVisible());
 }
 
 // Fitting to the screen.

@@ -36,6 +36,14 @@ TForm1::TForm1(const TScreenFit& screen) : QWidget(nullptr, kFixedWindowFlags), 
 }
 
 TForm1::~TForm1() {
+  // No handler may run on a window being taken apart (a field losing the focus, a timer).
+  TeSpinEdit1->OnChange = nullptr;
+  TeSpinEdit1->OnKeyPress = nullptr;
+  TeMenuBar1->OnMouseDown = nullptr;
+  ColumnA->OnSelect = nullptr;
+  ColumnB->OnSelect = nullptr;
+  Timer_Rx->SetEnabled(false);
+  Timer_Programm->SetEnabled(false);
   // The port goes first: closing it ends its monitor thread, which may still be reading for the
   // protocol of this window.
   ComPort1.reset();

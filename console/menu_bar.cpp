@@ -6,6 +6,12 @@
 
 TMenuBar::TMenuBar(QWidget* parent) : QMenuBar(parent) {
   setNativeMenuBar(false);
+  // Flat: the bar blends into the window, an item shows only while it is pressed or hovered.
+  setStyleSheet(
+      QStringLiteral("QMenuBar { background: transparent; border: none; }"
+                     "QMenuBar::item { background: transparent; padding: 3px 6px; }"
+                     "QMenuBar::item:selected, QMenuBar::item:pressed {"
+                     " background: palette(highlight); color: palette(highlighted-text); }"));
   installEventFilter(this);
 }
 

@@ -1,11 +1,14 @@
 #include "console/status_bar.h"
 
+#include "console/console_look.h"
+
 namespace {
 constexpr int kPanelGap = 2;
 }
 
 TStatusBar::TStatusBar(const std::vector<TPanel>& panels, QWidget* parent) : QWidget(parent) {
   setFixedHeight(kHeight);
+  setFont(SansFont(11));
   int left = 0;
   for (const TPanel& panel : panels) {
     auto* label = new QLabel(this);

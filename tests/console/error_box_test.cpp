@@ -2,6 +2,8 @@
 // message) and the program goes on with the next event.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCoreApplication>
@@ -59,6 +61,11 @@ struct ErrorBoxCase {
   std::function<void(TTriggerRig&)> trigger;
   QString message;
 };
+
+// Rows print as their names.
+void PrintTo(const ErrorBoxCase& row, std::ostream* out) {
+  *out << row.name;
+}
 
 class ErrorBoxTest : public ::testing::TestWithParam<ErrorBoxCase> {};
 

@@ -7,6 +7,8 @@
 #include "tests/console/form_fixture.h"
 #include "tests/support/case_name.h"
 
+#include <ostream>
+
 namespace {
 
 QStringList CheckedItems(const QMenu* menu) {
@@ -23,6 +25,11 @@ struct BaudItemCase {
   QString caption;
   TBaudRate rate;
 };
+
+// Rows print as their names.
+void PrintTo(const BaudItemCase& row, std::ostream* out) {
+  *out << row.name;
+}
 
 class BaudItemTest : public FormTest, public ::testing::WithParamInterface<BaudItemCase> {};
 
@@ -58,6 +65,10 @@ struct DelayItemCase {
   int delayMs;
 };
 
+void PrintTo(const DelayItemCase& row, std::ostream* out) {
+  *out << row.name;
+}
+
 class DelayItemTest : public FormTest, public ::testing::WithParamInterface<DelayItemCase> {};
 
 TEST_P(DelayItemTest, ChoosingADelayChecksItAloneAndSetsIt) {
@@ -92,6 +103,10 @@ struct AddressCase {
   QString label;
   QString panel2;
 };
+
+void PrintTo(const AddressCase& row, std::ostream* out) {
+  *out << row.name;
+}
 
 class AddressFieldTest : public FormTest, public ::testing::WithParamInterface<AddressCase> {};
 

@@ -1,10 +1,10 @@
 // The main window right after start: caption, size, every caption and panel text, the check
 // marks, the log, positions of the key controls; fitting to a short screen; the focus.
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QScrollBar>
 #include <QStyle>
-#include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -12,6 +12,8 @@
 #include "tests/console/event_loop_wait.h"
 #include "tests/console/form_fixture.h"
 #include "tests/support/case_name.h"
+
+#include <ostream>
 
 namespace {
 
@@ -155,6 +157,11 @@ struct PlacementCase {
   std::function<QWidget*(TForm1&)> control;
   QRect geometry;
 };
+
+// Rows print as their names.
+void PrintTo(const PlacementCase& row, std::ostream* out) {
+  *out << row.name;
+}
 
 class PlacementTest : public FormTest, public ::testing::WithParamInterface<PlacementCase> {};
 
@@ -306,6 +313,10 @@ struct QuestionCase {
   Qt::Key key;
   bool yes;
 };
+
+void PrintTo(const QuestionCase& row, std::ostream* out) {
+  *out << row.name;
+}
 
 class QuestionTest : public FormTest, public ::testing::WithParamInterface<QuestionCase> {};
 

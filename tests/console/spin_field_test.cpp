@@ -2,6 +2,8 @@
 // button clicks in an active window.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <QLineEdit>
 #include <QTest>
 #include <QToolButton>
@@ -65,6 +67,11 @@ struct SpinCase {
   std::vector<int> changes;
   int enters;
 };
+
+// Rows print as their names.
+void PrintTo(const SpinCase& row, std::ostream* out) {
+  *out << row.name;
+}
 
 class SpinFieldTest : public ::testing::TestWithParam<SpinCase> {};
 

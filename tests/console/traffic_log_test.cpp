@@ -2,6 +2,8 @@
 // the single colour of all lines.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <QPalette>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -49,6 +51,11 @@ struct ReplyCase {
   int count;
   std::vector<std::string> lines;
 };
+
+// Rows print as their names.
+void PrintTo(const ReplyCase& row, std::ostream* out) {
+  *out << row.name;
+}
 
 class ReplyLinesTest : public ::testing::TestWithParam<ReplyCase> {};
 

@@ -3,6 +3,8 @@
 // loaded, so each case is built so that the right and the wrong behaviour lie far apart.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
@@ -24,6 +26,11 @@ struct CountdownCase {
   qint64 firesNoEarlierThanMs;
   qint64 firesNoLaterThanMs;
 };
+
+// Rows print as their names.
+void PrintTo(const CountdownCase& row, std::ostream* out) {
+  *out << row.name;
+}
 
 class TimerCountdownTest : public ::testing::TestWithParam<CountdownCase> {};
 

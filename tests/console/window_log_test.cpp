@@ -10,6 +10,8 @@
 #include "tests/console/form_fixture.h"
 #include "tests/support/case_name.h"
 
+#include <ostream>
+
 namespace {
 
 const QString kOpenFailed = QString::fromUtf8(
@@ -29,6 +31,11 @@ struct CommandCase {
   std::function<void(TForm1&)> act;
   QString request;
 };
+
+// Rows print as their names.
+void PrintTo(const CommandCase& row, std::ostream* out) {
+  *out << row.name;
+}
 
 class CommandTest : public FormTest, public ::testing::WithParamInterface<CommandCase> {};
 

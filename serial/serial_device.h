@@ -94,8 +94,8 @@ class TSerialDevice {
   // A port without modem lines (a pseudo-terminal) answers all signals off.
   int ModemSignals(TModemSignals& signals);
 
-  // Releases every blocked Read and Write and fails those started later, until Close; discards
-  // both queues.
+  // Releases every blocked Read and Write and fails those started later, until Close. The
+  // queues keep their contents (DiscardQueues and Close drop them).
   int AbortTransfers();
   // Discards both queues.
   int DiscardQueues();

@@ -419,9 +419,6 @@ int TSerialDevice::AbortTransfers() {
     aborted_.store(false);
     return errno;
   }
-  // The queues of a vanished device cannot be flushed and need not be: that failure does not
-  // fail the abort, or the port could never be closed again.
-  tcflush(fd_, TCIOFLUSH);
   return 0;
 }
 

@@ -104,22 +104,24 @@ class TCustomComPort {
   virtual void ApplyLineSettings();  // EComPort 7
   virtual void ApplyTimeouts();      // EComPort 8
 
-  // Notification steps: each calls its handler when one is assigned.
-  virtual void DoAfterOpen();
-  virtual void DoAfterClose();
-  virtual void DoBeforeOpen();
-  virtual void DoBeforeClose();
-  virtual void DoRxChar(int count);
-  virtual void DoRxBuf(const void* buffer, int count);
-  virtual void DoTxEmpty();
-  virtual void DoBreak();
-  virtual void DoRing();
-  virtual void DoRxFlag();
-  virtual void DoRx80Full();
-  virtual void DoCTSChange(bool onOff);
-  virtual void DoDSRChange(bool onOff);
-  virtual void DoRLSDChange(bool onOff);
-  virtual void DoError(TComErrors errors);
+  // Notification steps: each calls its handler when one is assigned. They are not virtual: the
+  // monitor thread calls them, and a virtual call there would race with the destruction of a
+  // derived component (its vtable pointer changes while the destructor runs).
+  void DoAfterOpen();
+  void DoAfterClose();
+  void DoBeforeOpen();
+  void DoBeforeClose();
+  void DoRxChar(int count);
+  void DoRxBuf(const void* buffer, int count);
+  void DoTxEmpty();
+  void DoBreak();
+  void DoRing();
+  void DoRxFlag();
+  void DoRx80Full();
+  void DoCTSChange(bool onOff);
+  void DoDSRChange(bool onOff);
+  void DoRLSDChange(bool onOff);
+  void DoError(TComErrors errors);
 
  private:
   friend class TComThread;

@@ -211,27 +211,34 @@ TEST_F(PortOnPty, TransmitEmptyFollowsAWrite) {
 }
 
 TEST_F(PortOnPty, UntakenInputDoesNotKeepTheMonitorBusy) {
-  // evRxChar with no handler: the bytes stay, and the monitor must not wake for them again and
-  // again; a later read by the program makes it watch the input again.
+  // A handler that takes nothing leaves the bytes waiting; the monitor must not wake for them
+  // again and again. Once the program reads, the monitor watches the input again.
+  std::atomic<bool> take{false};
   std::atomic<int> calls{0};
+  std::atomic<int> taken{0};
+  port_.OnRxChar = [&](TCustomComPort& sender, int count) {
+    ++calls;
+    if (!take.load()) return;
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(count));
+    taken += sender.ReadPort(bytes.data(), count);
+  };
   port_.OpenPort();
   pty_.Send({1, 2, 3});
-  ASSERT_TRUE(WaitUntil([&] { return port_.InputQueueCount() == 3; }, milliseconds(2000)));
+  ASSERT_TRUE(WaitUntil([&] { return calls.load() == 1; }, milliseconds(2000)));
   const double cpuBefore = ProcessCpuSeconds();
   const auto wallStart = std::chrono::steady_clock::now();
-  ASSERT_FALSE(WaitUntil([] { return false; }, milliseconds(1000),
+  EXPECT_FALSE(WaitUntil([&] { return calls.load() > 1; }, milliseconds(1000),
                          [] { std::this_thread::sleep_for(milliseconds(50)); }));
   const double cpu = ProcessCpuSeconds() - cpuBefore;
   EXPECT_LT(cpu, 0.25 * MsSince(wallStart) / 1000.0) << "CPU seconds while idle: " << cpu;
+  EXPECT_EQ(port_.InputQueueCount(), 3);
 
-  port_.OnRxChar = [&](TCustomComPort& sender, int count) {
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(count));
-    sender.ReadPort(bytes.data(), count);
-    ++calls;
-  };
+  take = true;
   std::uint8_t one;
   EXPECT_EQ(port_.ReadPort(&one, 1), 1);  // the program takes a byte: watching resumes
-  EXPECT_TRUE(WaitUntil([&] { return calls.load() >= 1; }, milliseconds(2000)));
+  EXPECT_EQ(one, 1);
+  EXPECT_TRUE(WaitUntil([&] { return taken.load() == 2; }, milliseconds(2000)));
+  EXPECT_EQ(calls.load(), 2);
   port_.ClosePort();
 }
 

@@ -4,7 +4,9 @@
 
 #include <ostream>
 
+#include <QCoreApplication>
 #include <QPalette>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <array>
@@ -160,6 +162,18 @@ TEST_F(TrafficLogWidgetTest, ClearAndAddLineKeepTheWidgetInStep) {
   const QStringList expected = {"     ", QString::fromUtf8("   : \u041E\u041A.")};
   EXPECT_EQ(log.Lines(), expected);
   EXPECT_EQ(Shown(), expected);
+}
+
+TEST_F(TrafficLogWidgetTest, LatestLinesStayInViewWithoutScrollBars) {
+  log.resize(404, 97);
+  log.show();
+  for (int i = 0; i < 20; ++i)
+    log.AddLine("     line " + std::to_string(i));
+  QCoreApplication::processEvents();
+  const QScrollBar* bar = log.verticalScrollBar();
+  EXPECT_GT(bar->maximum(), 0);
+  EXPECT_EQ(bar->value(), bar->maximum());
+  EXPECT_FALSE(bar->isVisible());
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <time.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -269,6 +270,30 @@ TEST_F(PortOnPty, HangUpEndsTheMonitorAndLeavesTheProcessIdle) {
   EXPECT_THROW(port_.WritePort(&byte, 1), EComPort);
   port_.ClosePort();
   EXPECT_FALSE(port_.Connected());
+}
+
+}  // namespace
+
+namespace {
+
+// On a real UART the monitor also runs a helper blocked in the modem-line wait; closing must
+// interrupt it. Needs a port nobody uses: set TARVI_TEST_UART (for example ttyS0).
+TEST(PortOnUart, ClosesPromptlyWithTheModemLineHelperRunning) {
+  const char* uart = std::getenv("TARVI_TEST_UART");
+  if (uart == nullptr || *uart == '\0') GTEST_SKIP() << "set TARVI_TEST_UART=ttyS0 to run";
+  MarkMainThread();
+  TComPort port;
+  port.SetPort(uart);
+  port.SetSyncMethod(smNone);
+  std::atomic<int> ctsCalls{0};
+  port.OnCTSChange = [&](TCustomComPort&, bool) { ++ctsCalls; };
+  for (int round = 0; round < 3; ++round) {
+    port.OpenPort();
+    const auto start = std::chrono::steady_clock::now();
+    port.ClosePort();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  }
+  EXPECT_EQ(ctsCalls.load(), 6);  // once after each open, once before each close
 }
 
 }  // namespace

@@ -18,7 +18,11 @@ constexpr Qt::WindowFlags kFixedWindowFlags =
 
 TScreenFit TScreenFit::PrimaryScreen() {
   const QScreen* screen = QGuiApplication::primaryScreen();
-  return {screen ? screen->geometry().height() : 768, kEstimatedFrameHeight};
+  // Platforms without a window system draw no frame at all.
+  const QString platform = QGuiApplication::platformName();
+  const bool framed =
+      platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+  return {screen ? screen->geometry().height() : 768, framed ? kEstimatedFrameHeight : 0};
 }
 
 TForm1::TForm1(const TScreenFit& screen) : QWidget(nullptr, kFixedWindowFlags), screen_(screen) {

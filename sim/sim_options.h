@@ -1,0 +1,46 @@
+// Command line of tarvi-sim: the devices on the line, their fault switches and the bus options.
+// Pure; any thread.
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sim/faults.h"
+#include "sim/virtual_device.h"
+
+namespace sim {
+
+// A mistake on the command line; what() is a message for the user.
+class TUsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct TDeviceSpec {
+  TDeviceConfig config;
+  std::array<std::optional<std::uint16_t>, kRegisterCount> registers;  // raw values (regs=)
+  TFaults faults;
+  std::chrono::milliseconds extraTurnaround{0};
+};
+
+struct TSimOptions {
+  std::vector<TDeviceSpec> devices;  // at least one
+  std::string linkPath;
+  std::optional<std::chrono::milliseconds> replugAfter;
+  bool verbose = false;
+  bool help = false;
+};
+
+// args: the arguments after the program name. Throws TUsageError.
+TSimOptions ParseSimOptions(std::span<const std::string_view> args);
+
+// The text of --help.
+std::string SimUsage();
+
+}  // namespace sim

@@ -1,0 +1,351 @@
+#include "sim/virtual_bus.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/prctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <ctime>
+#include <stdexcept>
+#include <system_error>
+
+#include "sim/pty_port.h"
+
+namespace sim {
+namespace {
+
+constexpr std::uint32_t kFreshLineRate = 9600;
+constexpr std::size_t kMaxFrame =
+    256;  // a longer frame overruns a slave's buffer: the rest is lost
+
+timespec ToTimespec(std::chrono::nanoseconds span) {
+  if (span.count() < 0) span = std::chrono::nanoseconds(0);
+  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(span);
+  return {static_cast<time_t>(seconds.count()), static_cast<long>((span - seconds).count())};
+}
+
+}  // namespace
+
+TVirtualBus::TVirtualBus(TBusOptions options) : options_(std::move(options)) {
+  wake_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (wake_ < 0) throw std::system_error(errno, std::generic_category(), "eventfd");
+  try {
+    PlugIn();
+  } catch (...) {
+    close(wake_);
+    throw;
+  }
+}
+
+TVirtualBus::~TVirtualBus() {
+  Stop();
+  PullOut(/*announce=*/false);
+  close(wake_);
+}
+
+TVirtualDevice& TVirtualBus::AddDevice(const TDeviceConfig& config) {
+  std::unique_ptr<TVirtualDevice> device(new TVirtualDevice(config));
+  std::lock_guard lock(devicesMutex_);
+  devices_.push_back(std::move(device));
+  return *devices_.back();
+}
+
+void TVirtualBus::Start() {
+  if (running_.load()) throw std::logic_error("the virtual bus is already running");
+  stopping_.store(false);
+  std::promise<void> ready;
+  std::future<void> started = ready.get_future();
+  // Commands posted from now on wait in the queue until the thread takes them.
+  running_.store(true);
+  thread_ = std::thread([this, ready = std::move(ready)]() mutable {
+    busThread_.store(std::this_thread::get_id());
+    // Bytes are paced at 0.17 ms apart at 57600 Bd: wake-ups should not be rounded up.
+    prctl(PR_SET_TIMERSLACK, 1UL);
+    ready.set_value();
+    try {
+      Run();
+    } catch (const std::exception& error) {
+      Trace({.kind = TTraceEvent::TKind::kError, .at = Clock::now(), .text = error.what()});
+    }
+  });
+  started.wait();
+}
+
+void TVirtualBus::Stop() {
+  if (!thread_.joinable()) return;
+  stopping_.store(true);
+  const std::uint64_t one = 1;
+  while (write(wake_, &one, sizeof one) < 0 && errno == EINTR) {
+  }
+  thread_.join();
+  running_.store(false);
+}
+
+std::string TVirtualBus::SlavePath() const {
+  std::lock_guard lock(portMutex_);
+  return slavePath_;
+}
+
+bool TVirtualBus::PluggedIn() const {
+  std::lock_guard lock(portMutex_);
+  return port_ != nullptr;
+}
+
+void TVirtualBus::HangUp() {
+  RunOnBusThread([this] { PullOut(/*announce=*/true); });
+}
+
+void TVirtualBus::Replug() {
+  RunOnBusThread([this] {
+    PullOut(/*announce=*/true);
+    PlugIn();
+  });
+}
+
+void TVirtualBus::RunOnBusThread(std::function<void()> work) {
+  if (!running_.load() || std::this_thread::get_id() == busThread_.load()) {
+    work();
+    return;
+  }
+  std::packaged_task<void()> task(std::move(work));
+  std::future<void> done = task.get_future();
+  {
+    std::lock_guard lock(commandMutex_);
+    commands_.push_back(std::move(task));
+  }
+  const std::uint64_t one = 1;
+  while (write(wake_, &one, sizeof one) < 0 && errno == EINTR) {
+  }
+  done.get();  // rethrows what the work threw
+}
+
+void TVirtualBus::RunCommands() {
+  std::vector<std::packaged_task<void()>> commands;
+  {
+    std::lock_guard lock(commandMutex_);
+    commands.swap(commands_);
+  }
+  for (auto& command : commands)
+    command();
+}
+
+void TVirtualBus::Run() {
+  for (;;) {
+    const Clock::time_point now = Clock::now();
+    TakeUpFrame(now);
+    if (replugAt_ && now >= *replugAt_) {
+      replugAt_.reset();
+      try {
+        PlugIn();
+      } catch (const std::exception& error) {
+        Trace({.kind = TTraceEvent::TKind::kError, .at = now, .text = error.what()});
+      }
+    }
+    WriteDueBytes(now);
+
+    std::array<pollfd, 3> fds{};
+    nfds_t count = 0;
+    fds[count++] = {wake_, POLLIN, 0};
+    const int watch = port_ ? port_->WatchFd() : -1;
+    const int master = port_ ? port_->MasterFd() : -1;
+    // Open and close notices first: a session that ended drops its unread bytes before anything
+    // of the next one is handled.
+    if (watch >= 0) fds[count++] = {watch, POLLIN, 0};
+    if (master >= 0)
+      fds[count++] = {master, static_cast<short>(POLLIN | (writeBlocked_ ? POLLOUT : 0)), 0};
+    const std::optional<Clock::time_point> deadline = NextDeadline();
+    timespec timeout{};
+    if (deadline) timeout = ToTimespec(*deadline - Clock::now());
+    const int ready = ppoll(fds.data(), count, deadline ? &timeout : nullptr, nullptr);
+    if (ready < 0) {
+      if (errno == EINTR) continue;
+      throw std::system_error(errno, std::generic_category(), "ppoll");
+    }
+
+    for (nfds_t i = 1; i < count; ++i) {
+      if (!port_) break;  // pulled out by an earlier step of this round
+      if (fds[i].fd == watch && (fds[i].revents & POLLIN)) {
+        if (port_->ReadOpenNotices()) port_->ForgetSession();
+        portInUse_.store(port_->PeerHasItOpen());
+      } else if (fds[i].fd == master) {
+        if (fds[i].revents & POLLOUT) writeBlocked_ = false;
+        if (fds[i].revents & POLLIN) ReadMaster();
+        // The slave is held open here, so a hang-up or error means the pair itself broke.
+        if (port_ && (fds[i].revents & (POLLERR | POLLHUP | POLLNVAL)) &&
+            !(fds[i].revents & POLLIN))
+          PullOut(/*announce=*/true);
+      }
+    }
+    if (fds[0].revents & POLLIN) {
+      std::uint64_t value;
+      while (read(wake_, &value, sizeof value) < 0 && errno == EINTR) {
+      }
+      RunCommands();
+      if (stopping_.load()) return;
+    }
+  }
+}
+
+void TVirtualBus::ReadMaster() {
+  std::array<std::uint8_t, 4096> buffer;
+  for (;;) {
+    const ssize_t n = read(port_->MasterFd(), buffer.data(), buffer.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    const auto size = static_cast<std::size_t>(n);
+    bytesReceived_ += size;
+    Hear(std::span(buffer.data(), size), Clock::now());
+  }
+}
+
+void TVirtualBus::Hear(std::span<const std::uint8_t> bytes, Clock::time_point at) {
+  if (LineBusy(at)) {
+    Trace(
+        {.kind = TTraceEvent::TKind::kCollision, .at = at, .bytes = {bytes.begin(), bytes.end()}});
+    return;
+  }
+  if (!rx_.active) {
+    rx_ = {.active = true,
+           .bytes = {},
+           .line = ReadPeerLine(port_->MasterFd()),
+           .firstByteAt = at,
+           .lineEnd = at,
+           .deadline = at};
+  }
+  const std::uint32_t rate = rx_.line.rate;
+  const std::size_t room = kMaxFrame - std::min(kMaxFrame, rx_.bytes.size());
+  rx_.bytes.insert(rx_.bytes.end(), bytes.begin(),
+                   bytes.begin() + static_cast<std::ptrdiff_t>(std::min(room, bytes.size())));
+  if (rate == 0) return;  // rate B0: nothing can be heard; the frame ends at once, unheard
+  // Bytes written while earlier ones are still on the line queue up behind them.
+  rx_.lineEnd =
+      std::max(at, rx_.lineEnd) + CharTime(rate) * static_cast<std::int64_t>(bytes.size());
+  rx_.deadline = rx_.lineEnd + FrameSilence(rate);
+}
+
+void TVirtualBus::TakeUpFrame(Clock::time_point now) {
+  if (!rx_.active || now < rx_.deadline) return;
+  const TRequestRecord frame{std::move(rx_.bytes), rx_.firstByteAt, rx_.lineEnd};
+  const TPeerLine line = rx_.line;
+  rx_ = {};
+  Trace({.kind = TTraceEvent::TKind::kRequest,
+         .at = frame.firstByteAt,
+         .bytes = frame.bytes,
+         .rate = line.rate});
+
+  std::vector<TVirtualDevice*> devices;
+  {
+    std::lock_guard lock(devicesMutex_);
+    for (const auto& device : devices_)
+      devices.push_back(device.get());
+  }
+  bool hangUp = false;
+  for (TVirtualDevice* device : devices) {
+    TVirtualDevice::TOutcome outcome = device->OnFrame(frame, line, now);
+    hangUp = hangUp || outcome.hangUp;
+    if (!outcome.reply || outcome.reply->bytes.empty()) continue;
+    if (options_.trace) {
+      TTraceEvent event{.kind = TTraceEvent::TKind::kReply, .at = outcome.reply->start};
+      for (const TTimedByte& b : outcome.reply->bytes)
+        event.bytes.push_back(b.value);
+      event.address = frame.bytes[0];
+      event.rate = RateOfBaudCode(device->BaudCode());
+      Trace(std::move(event));
+    }
+    Schedule(*outcome.reply);
+  }
+  if (hangUp) PullOut(/*announce=*/true);
+}
+
+void TVirtualBus::Schedule(const TTransmission& transmission) {
+  transmitting_.emplace_back(transmission.start, transmission.end);
+  // Two devices answering at once interleave their bytes, as a collision garbles the line.
+  const auto middle =
+      outgoing_.insert(outgoing_.end(), transmission.bytes.begin(), transmission.bytes.end());
+  std::inplace_merge(outgoing_.begin(), middle, outgoing_.end(),
+                     [](const TTimedByte& a, const TTimedByte& b) { return a.at < b.at; });
+}
+
+bool TVirtualBus::LineBusy(Clock::time_point at) {
+  std::erase_if(transmitting_, [&](const auto& span) { return span.second <= at; });
+  return std::any_of(transmitting_.begin(), transmitting_.end(),
+                     [&](const auto& span) { return span.first <= at; });
+}
+
+void TVirtualBus::WriteDueBytes(Clock::time_point now) {
+  if (writeBlocked_) return;
+  std::vector<std::uint8_t> due;
+  while (!outgoing_.empty() && outgoing_.front().at <= now) {
+    due.push_back(outgoing_.front().value);
+    outgoing_.pop_front();
+  }
+  bytesSent_ += due.size();
+  if (due.empty() || !port_ || !port_->PeerHasItOpen()) return;  // nobody listens: lost
+  std::size_t written = 0;
+  while (written < due.size()) {
+    const ssize_t n = write(port_->MasterFd(), due.data() + written, due.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno == EAGAIN) {
+      // The reader is not keeping up: hold the rest back until the pty takes bytes again.
+      writeBlocked_ = true;
+      bytesSent_ -= due.size() - written;
+      for (std::size_t i = due.size(); i > written; --i)
+        outgoing_.push_front({now, due[i - 1]});
+      return;
+    }
+    if (n <= 0) return;  // the pair broke; the bytes are lost
+    written += static_cast<std::size_t>(n);
+  }
+}
+
+std::optional<Clock::time_point> TVirtualBus::NextDeadline() const {
+  std::optional<Clock::time_point> next = replugAt_;
+  const auto consider = [&](Clock::time_point at) {
+    if (!next || at < *next) next = at;
+  };
+  if (rx_.active) consider(rx_.deadline);
+  if (!outgoing_.empty() && !writeBlocked_) consider(outgoing_.front().at);
+  return next;
+}
+
+void TVirtualBus::PullOut(bool announce) {
+  if (!port_) return;
+  std::unique_ptr<TPtyPort> old;
+  {
+    std::lock_guard lock(portMutex_);
+    old = std::move(port_);
+    slavePath_.clear();
+  }
+  portInUse_.store(false);
+  old.reset();
+  rx_ = {};
+  outgoing_.clear();
+  transmitting_.clear();
+  writeBlocked_ = false;
+  if (!announce) return;
+  const Clock::time_point now = Clock::now();
+  Trace({.kind = TTraceEvent::TKind::kHangUp, .at = now});
+  if (options_.replugAfter) replugAt_ = now + *options_.replugAfter;
+}
+
+void TVirtualBus::PlugIn() {
+  auto port = std::make_unique<TPtyPort>(options_.linkPath, kFreshLineRate);
+  std::string path = port->SlavePath();
+  {
+    std::lock_guard lock(portMutex_);
+    port_ = std::move(port);
+    slavePath_ = path;
+  }
+  portInUse_.store(port_->PeerHasItOpen());
+  replugAt_.reset();
+  Trace({.kind = TTraceEvent::TKind::kPlugIn, .at = Clock::now(), .text = std::move(path)});
+}
+
+void TVirtualBus::Trace(TTraceEvent event) const {
+  if (options_.trace) options_.trace(event);
+}
+
+}  // namespace sim

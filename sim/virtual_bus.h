@@ -1,0 +1,165 @@
+// A serial line (an RS-485 bus) with virtual devices on it, on a pseudo-terminal pair: the bus
+// keeps the master side, a master program opens the slave side (SlavePath, or the link).
+//
+// What the line does:
+// - Requests are framed by silence: the master's write lands in the pty at once, but the bytes are
+//   modelled as taking one character time each (10 bits at the rate the master set on its side,
+//   read with TCGETS2 through the master), and a frame is complete 3.5 character times after its
+//   last byte left the line. Every device then hears it, or stays deaf when the master's rate
+//   differs from its own by more than 2 % (a pty has no other line setting to get wrong: it
+//   forces 8 data bits without parity).
+// - A reply's first byte starts on the line the device's Turnaround() after the end of the
+//   request on the line; byte k starts k character times after the first, and is handed to the
+//   pty once it has crossed the line, one character time later (when a UART would have it). So a
+//   master holds the last reply byte (request bytes + reply bytes) character times + Turnaround()
+//   after its write: the nominal exchange time.
+// - Half duplex: bytes that the master sends while a device is transmitting are lost.
+// - Bytes due while no program has the slave open are lost, and what was left unread at the last
+//   close is dropped, as on a real port (see TPtyPort). The close is learnt a moment after it
+//   happens (PortInUse), so a program that closes and at once reopens may still find such bytes.
+//
+// Threads: one bus thread, started by Start, sleeps in ppoll() on the master, an inotify watch and
+// an eventfd, with a timeout only up to the next scheduled byte or frame end. Start, Stop and the
+// destructor belong to the owning thread; everything else may be called from any thread.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "sim/peer_line.h"
+#include "sim/transmission.h"
+#include "sim/virtual_device.h"
+
+namespace sim {
+
+class TPtyPort;
+
+struct TTraceEvent {
+  enum class TKind : std::uint8_t {
+    kRequest,    // a frame heard on the line (bytes, rate: the master's rate)
+    kReply,      // a device starts a reply (bytes as sent, address, rate: the device's rate)
+    kCollision,  // bytes from the master lost while a device was transmitting
+    kHangUp,     // the adapter was pulled out
+    kPlugIn,     // a pty was plugged in and published (text: its slave path)
+    kError,      // a re-plug failed (text: why)
+  };
+  TKind kind = TKind::kRequest;
+  Clock::time_point at{};
+  std::vector<std::uint8_t> bytes{};
+  std::uint8_t address = 0;
+  std::uint32_t rate = 0;
+  std::string text{};
+};
+
+struct TBusOptions {
+  // Where to publish the slave as a symbolic link (empty: no link).
+  std::string linkPath{};
+  // Plug a new pty in automatically this long after each hang-up (none: only Replug does).
+  std::optional<std::chrono::milliseconds> replugAfter{};
+  // Called on the bus thread for each event. It must be quick and must not call into the bus.
+  std::function<void(const TTraceEvent&)> trace{};
+};
+
+class TVirtualBus {
+ public:
+  // Creates the pty pair (raw, 9600 8N1 until the master sets its own) and the link.
+  // Throws std::system_error.
+  explicit TVirtualBus(TBusOptions options = {});
+  // Stops the thread, closes the pair and removes the link if it still points at our slave.
+  ~TVirtualBus();
+  TVirtualBus(const TVirtualBus&) = delete;
+  TVirtualBus& operator=(const TVirtualBus&) = delete;
+
+  // Puts a device on the line (before or after Start). Throws std::invalid_argument for an
+  // address of 0 or a baud code outside 1..8.
+  TVirtualDevice& AddDevice(const TDeviceConfig& config);
+
+  // Returns once the bus thread runs and listens. Throws std::logic_error if already running.
+  void Start();
+  // Wakes the thread through its eventfd and joins it. Idempotent.
+  void Stop();
+
+  // The /dev/pts path of the current pair; empty while the adapter is pulled out.
+  std::string SlavePath() const;
+  const std::string& LinkPath() const { return options_.linkPath; }
+  bool PluggedIn() const;
+
+  // The adapter pulled out: closes the master (a program holding the slave sees a hang-up) and
+  // removes the link. Returns once done. Nothing if already pulled out.
+  void HangUp();
+  // Plugs a new pair in (pulling the old one out first) and publishes it under the same link.
+  // Returns once done; throws std::system_error if the pair cannot be made.
+  void Replug();
+
+  // True while a program other than the bus has the slave open. Learnt from inotify, so it follows
+  // an open or close by a moment; by the time it turns false, what that program left unread has
+  // been dropped. Always true where inotify is unavailable.
+  bool PortInUse() const { return portInUse_.load(); }
+
+  // All bytes read from the master so far (lost ones included).
+  std::size_t BytesReceived() const { return bytesReceived_.load(); }
+  // All bytes the devices have put across the line so far, whether a program took them or not.
+  std::size_t BytesSent() const { return bytesSent_.load(); }
+
+ private:
+  struct TReceiver {
+    bool active = false;
+    std::vector<std::uint8_t> bytes;
+    TPeerLine line;
+    Clock::time_point firstByteAt;
+    Clock::time_point lineEnd;
+    Clock::time_point deadline;
+  };
+
+  void Run();
+  void RunOnBusThread(std::function<void()> work);
+  void RunCommands();
+  void ReadMaster();
+  void Hear(std::span<const std::uint8_t> bytes, Clock::time_point at);
+  void TakeUpFrame(Clock::time_point now);
+  void Schedule(const TTransmission& transmission);
+  bool LineBusy(Clock::time_point at);
+  void WriteDueBytes(Clock::time_point now);
+  std::optional<Clock::time_point> NextDeadline() const;
+  // announce: trace the hang-up and arm the automatic re-plug.
+  void PullOut(bool announce);
+  void PlugIn();
+  void Trace(TTraceEvent event) const;
+
+  TBusOptions options_;
+  mutable std::mutex portMutex_;  // guards port_ swaps and slavePath_ against readers
+  std::unique_ptr<TPtyPort> port_;
+  std::string slavePath_;
+  mutable std::mutex devicesMutex_;
+  std::vector<std::unique_ptr<TVirtualDevice>> devices_;
+  int wake_ = -1;
+  std::thread thread_;
+  std::atomic<std::thread::id> busThread_{};
+  std::atomic<bool> running_{false};
+  std::atomic<bool> stopping_{false};
+  std::mutex commandMutex_;
+  std::vector<std::packaged_task<void()>> commands_;
+  std::atomic<std::size_t> bytesReceived_{0};
+  std::atomic<std::size_t> bytesSent_{0};
+  std::atomic<bool> portInUse_{false};
+
+  // Bus thread only (or the owner while the thread is not running).
+  TReceiver rx_;
+  std::deque<TTimedByte> outgoing_;
+  std::vector<std::pair<Clock::time_point, Clock::time_point>> transmitting_;
+  bool writeBlocked_ = false;
+  std::optional<Clock::time_point> replugAt_;
+};
+
+}  // namespace sim

@@ -292,6 +292,20 @@ TEST_F(MainWindowTest, FocusIsOnTheMenuBarAfterStartAndAfterAModalBox) {
   EXPECT_TRUE(WaitWithEvents([&] { return form->TeMenuBar1->hasFocus(); }));
 }
 
+TEST_F(MainWindowTest, ReturningFromAnotherApplicationLeavesTheFocusAlone) {
+  ASSERT_TRUE(ShowActive());
+  ASSERT_TRUE(WaitWithEvents([&] { return form->TeMenuBar1->hasFocus(); }));
+  form->TeSpinEdit2->setFocus(Qt::OtherFocusReason);
+  ASSERT_TRUE(WaitWithEvents([&] { return form->TeSpinEdit2->Edit()->hasFocus(); }));
+  // Another application takes the activation (no window of ours is active), then gives it back.
+  QApplication::setActiveWindow(nullptr);
+  ASSERT_EQ(QApplication::activeWindow(), nullptr);
+  QApplication::setActiveWindow(form.get());
+  ASSERT_EQ(QApplication::activeWindow(), form.get());
+  EXPECT_TRUE(form->TeSpinEdit2->Edit()->hasFocus());
+  EXPECT_FALSE(form->TeMenuBar1->hasFocus());
+}
+
 TEST_F(MainWindowTest, MenuBarPressRunsItsHandlerBeforeTheMenuOpens) {
   ASSERT_TRUE(ShowActive());
   int presses = 0;

@@ -1,0 +1,49 @@
+// The serial ports present on this machine, and the fallback list file.
+//
+// The system list comes from sysfs: every entry of <root>/class/tty that has a `device` link is a
+// port backed by hardware; a ttyS* whose `type` reads 0 has no UART behind it and is left out.
+// Nothing is opened to find out (opening a port toggles its modem lines). The root is
+// $SYSFS_PATH, else /sys, so tests and the demo can point the list at a folder of their own.
+#pragma once
+
+#include <cstdio>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// Kernel names (ttyS0, ttyUSB0, ...) in natural order; std::nullopt when the list cannot be read
+// at all ("unavailable"), an empty list when it can be read and holds no port.
+std::optional<std::vector<std::string>> ReadSystemPortList();
+std::optional<std::vector<std::string>> ReadSystemPortList(const std::string& sysfsRoot);
+
+// Orders names with their digit runs compared as numbers: ttyS2 before ttyS10.
+bool NaturalLess(const std::string& a, const std::string& b);
+
+// A failure reading a text file, with the runtime's text for it ("File not found", ...).
+class EInOutError : public std::runtime_error {
+ public:
+  explicit EInOutError(int errorCode);
+  int ErrorCode;  // the errno of the failed call
+};
+
+// The runtime's text for an errno value: "File not found", "Invalid filename",
+// "Too many open files", "File access denied", "Read beyond end of file", "Disk full",
+// "Invalid numeric input", else "I/O error <code>".
+std::string InOutErrorText(int errorCode);
+
+// A text file read line by line, each line whole (only its line break, LF or CR LF, removed).
+// Every failure throws EInOutError.
+class TTextFileReader {
+ public:
+  explicit TTextFileReader(const std::string& path);  // opens for reading
+  ~TTextFileReader();
+  TTextFileReader(const TTextFileReader&) = delete;
+  TTextFileReader& operator=(const TTextFileReader&) = delete;
+
+  bool AtEnd();  // true once no further line can be read
+  std::string ReadLine();
+
+ private:
+  std::FILE* file_;
+};

@@ -1,0 +1,144 @@
+#include "serial/port_discovery.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A sysfs tree of the test's own: class/tty/<name> with an optional device link and type file.
+class FakeSysfs {
+ public:
+  FakeSysfs() {
+    char pattern[] = "/tmp/tarvi-sysfs-XXXXXX";
+    root_ = mkdtemp(pattern);
+    fs::create_directories(root_ / "devices" / "platform");
+    fs::create_directories(root_ / "class" / "tty");
+  }
+  ~FakeSysfs() { fs::remove_all(root_); }
+
+  void AddPort(const std::string& name, int uartType = -1) {
+    const fs::path entry = root_ / "class" / "tty" / name;
+    fs::create_directories(entry);
+    fs::create_directory_symlink(root_ / "devices" / "platform", entry / "device");
+    if (uartType >= 0) std::ofstream(entry / "type") << uartType << "\n";
+  }
+  void AddVirtualTerminal(const std::string& name) {
+    fs::create_directories(root_ / "class" / "tty" / name);
+  }
+  std::string Root() const { return root_.string(); }
+
+ private:
+  fs::path root_;
+};
+
+using Names = std::vector<std::string>;
+
+TEST(SystemPortList, KeepsHardwarePortsInNaturalOrderAndDropsPhantomUarts) {
+  FakeSysfs sysfs;
+  sysfs.AddPort("ttyUSB0");
+  sysfs.AddPort("ttyS10", 4);
+  sysfs.AddPort("ttyS2", 4);
+  sysfs.AddPort("ttyS1", 0);  // no UART behind it
+  sysfs.AddPort("ttyS0", 4);
+  sysfs.AddPort("ttyACM0");
+  sysfs.AddVirtualTerminal("tty0");
+  sysfs.AddVirtualTerminal("console");
+  EXPECT_EQ(ReadSystemPortList(sysfs.Root()),
+            (Names{"ttyACM0", "ttyS0", "ttyS2", "ttyS10", "ttyUSB0"}));
+}
+
+TEST(SystemPortList, TellsUnavailableFromEmpty) {
+  FakeSysfs sysfs;
+  sysfs.AddVirtualTerminal("tty1");
+  const auto empty = ReadSystemPortList(sysfs.Root());
+  ASSERT_TRUE(empty.has_value());
+  EXPECT_TRUE(empty->empty());
+  EXPECT_FALSE(ReadSystemPortList(sysfs.Root() + "/missing").has_value());
+}
+
+TEST(SystemPortList, RootComesFromSysfsPath) {
+  FakeSysfs sysfs;
+  sysfs.AddPort("ttyUSB3");
+  setenv("SYSFS_PATH", sysfs.Root().c_str(), 1);
+  const auto names = ReadSystemPortList();
+  unsetenv("SYSFS_PATH");
+  EXPECT_EQ(names, (Names{"ttyUSB3"}));
+}
+
+TEST(SystemPortList, NaturalOrder) {
+  EXPECT_TRUE(NaturalLess("ttyS2", "ttyS10"));
+  EXPECT_FALSE(NaturalLess("ttyS10", "ttyS2"));
+  EXPECT_TRUE(NaturalLess("ttyS02", "ttyS3"));
+  EXPECT_TRUE(NaturalLess("ttyS", "ttyS0"));
+  EXPECT_TRUE(NaturalLess("COM9", "COM10"));
+  EXPECT_FALSE(NaturalLess("COM1", "COM1"));
+}
+
+class TextFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/tarvi-text-XXXXXX";
+    dir_ = mkdtemp(pattern);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  std::string Write(const std::string& content) {
+    const fs::path path = dir_ / "comports.txt";
+    std::ofstream(path, std::ios::binary) << content;
+    return path.string();
+  }
+  static Names ReadAll(const std::string& path) {
+    TTextFileReader reader(path);
+    Names lines;
+    while (!reader.AtEnd())
+      lines.push_back(reader.ReadLine());
+    return lines;
+  }
+  fs::path dir_;
+};
+
+TEST_F(TextFile, ReadsEachLineWhole) {
+  EXPECT_EQ(ReadAll(Write("COM5\nCOM6\n")), (Names{"COM5", "COM6"}));
+  EXPECT_EQ(ReadAll(Write(" COM5 \r\n\nlast")), (Names{" COM5 ", "", "last"}));
+  EXPECT_EQ(ReadAll(Write("")), Names{});
+}
+
+TEST_F(TextFile, FailuresCarryTheRuntimeTexts) {
+  try {
+    TTextFileReader reader((dir_ / "absent.txt").string());
+    FAIL() << "a missing file must not open";
+  } catch (const EInOutError& e) {
+    EXPECT_STREQ(e.what(), "File not found");
+    EXPECT_EQ(e.ErrorCode, ENOENT);
+  }
+  // A folder opens but cannot be read as text.
+  try {
+    ReadAll(dir_.string());
+    FAIL() << "a folder must not read as a file";
+  } catch (const EInOutError& e) {
+    EXPECT_EQ(std::string(e.what()), "I/O error " + std::to_string(EISDIR));
+  }
+  EXPECT_EQ(InOutErrorText(EACCES), "File access denied");
+  EXPECT_EQ(InOutErrorText(EMFILE), "Too many open files");
+  EXPECT_EQ(InOutErrorText(ENAMETOOLONG), "Invalid filename");
+  EXPECT_EQ(InOutErrorText(ENOSPC), "Disk full");
+}
+
+TEST_F(TextFile, UnreadableFileIsAccessDenied) {
+  if (geteuid() == 0) GTEST_SKIP() << "root reads any file; run as a normal user to check this";
+  const std::string path = Write("COM1\n");
+  fs::permissions(path, fs::perms::none);
+  try {
+    TTextFileReader reader(path);
+    FAIL() << "an unreadable file must not open";
+  } catch (const EInOutError& e) {
+    EXPECT_STREQ(e.what(), "File access denied");
+  }
+}
+
+}  // namespace

@@ -36,6 +36,8 @@ class TSpinField : public QWidget {
 
   std::function<void()> OnChange;
   std::function<void(QChar& key)> OnKeyPress;
+  // How a refused character is signalled: the system beep.
+  std::function<void()> Beep;
 
   static constexpr int kButtonWidth = 15;
   static constexpr int kMaxLength = 3;

@@ -32,6 +32,7 @@ class TSpinRig {
     field->OnKeyPress = [this](QChar& key) {
       if (key == u'\r') ++enters;
     };
+    field->Beep = [this] { ++beeps; };
   }
 
   bool Show() {
@@ -56,6 +57,7 @@ class TSpinRig {
   QLineEdit* other;
   std::vector<int> changes;  // the value at each run of the change handler
   int enters = 0;
+  int beeps = 0;
 };
 
 struct SpinCase {
@@ -66,6 +68,7 @@ struct SpinCase {
   int value;
   std::vector<int> changes;
   int enters;
+  int beeps = 0;
 };
 
 // Rows print as their names.
@@ -88,6 +91,7 @@ TEST_P(SpinFieldTest, ChangesOnlyByItsRules) {
   EXPECT_EQ(rig.field->value(), row.value);
   EXPECT_EQ(rig.changes, row.changes);
   EXPECT_EQ(rig.enters, row.enters);
+  EXPECT_EQ(rig.beeps, row.beeps);
 }
 
 const auto type = [](const char* keys) {
@@ -137,7 +141,7 @@ INSTANTIATE_TEST_SUITE_P(
         SpinCase{"LeavingAbove247TakesTheBound", 5, typeAndLeave("999"), "247", 247, {247}, 0},
         SpinCase{"LeavingOnZeroesTakesOne", 5, typeAndLeave("000"), "1", 1, {1}, 0},
         SpinCase{"PlusIsAccepted", 247, type("+12"), "+12", 12, {}, 0},
-        SpinCase{"OtherPrintableCharactersAreRefused", 247, type("1a-2 .x"), "12", 12, {}, 0},
+        SpinCase{"OtherPrintableCharactersAreRefused", 247, type("1a-2 .x"), "12", 12, {}, 0, 5},
         SpinCase{"AtMostThreeCharacters", 247, type("1234"), "123", 123, {}, 0},
         SpinCase{"AMisplacedPlusIsNotANumber", 247, type("1+2"), "1+2", 1, {}, 0}),
     CaseName{});

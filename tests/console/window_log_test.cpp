@@ -4,7 +4,9 @@
 //
 // No port is attached: "COM1" cannot be opened, so every send ends with the open-failure line,
 // in blue, right after its request.
+#include <QApplication>
 #include <QTest>
+#include <QWheelEvent>
 
 #include "tests/console/event_loop_wait.h"
 #include "tests/console/form_fixture.h"
@@ -68,6 +70,27 @@ INSTANTIATE_TEST_SUITE_P(
         CommandCase{"RememberBoxChecked", [](TForm1& f) { Click(f.TeCheckBox1); },
                     "F7 06 00 06 00 01 BC 9D"}),
     CaseName{});
+
+// The wheel over the baud list would otherwise change the selection, and so the device's rate,
+// as the pointer merely passes over it.
+TEST_F(FormTest, WheelChangesTheBaudListOnlyWhileItHasTheFocus) {
+  ASSERT_TRUE(ShowActive());
+  const auto wheelDown = [&] {
+    const QPointF at = form->TeSComboBox1->rect().center();
+    QWheelEvent wheel(at, form->TeSComboBox1->mapToGlobal(at), QPoint(), QPoint(0, -120),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(form->TeSComboBox1, &wheel);
+  };
+  wheelDown();
+  EXPECT_EQ(form->TeSComboBox1->currentIndex(), 3);
+  EXPECT_EQ(form->TeMemo1->Lines(), QStringList({"TX :", "RX :"}));
+
+  form->TeSComboBox1->setFocus(Qt::TabFocusReason);
+  ASSERT_TRUE(WaitWithEvents([&] { return form->TeSComboBox1->hasFocus(); }));
+  wheelDown();
+  EXPECT_EQ(form->TeSComboBox1->currentIndex(), 4);
+  EXPECT_EQ(form->TeMemo1->Lines(), FailedSend("F7 06 00 02 00 05 FC 9F"));
+}
 
 TEST_F(FormTest, RememberBoxSendsOnEveryChangeOfStateOnly) {
   form->SetRememberChecked(true);

@@ -58,8 +58,11 @@ void TVirtualBus::Start() {
   stopping_.store(false);
   std::promise<void> ready;
   std::future<void> started = ready.get_future();
-  // Commands posted from now on wait in the queue until the thread takes them.
-  running_.store(true);
+  {
+    // Commands posted from now on wait in the queue until the thread takes them.
+    std::lock_guard lock(commandMutex_);
+    running_.store(true);
+  }
   thread_ = std::thread([this, ready = std::move(ready)]() mutable {
     busThread_.store(std::this_thread::get_id());
     // Bytes are paced at 0.17 ms apart at 57600 Bd: wake-ups should not be rounded up.
@@ -81,7 +84,15 @@ void TVirtualBus::Stop() {
   while (write(wake_, &one, sizeof one) < 0 && errno == EINTR) {
   }
   thread_.join();
-  running_.store(false);
+  // Commands that came in while the thread was ending run here, so that no caller waits forever.
+  std::vector<std::packaged_task<void()>> left;
+  {
+    std::lock_guard lock(commandMutex_);
+    running_.store(false);
+    left.swap(commands_);
+  }
+  for (auto& command : left)
+    command();
 }
 
 std::string TVirtualBus::SlavePath() const {
@@ -106,7 +117,7 @@ void TVirtualBus::Replug() {
 }
 
 void TVirtualBus::RunOnBusThread(std::function<void()> work) {
-  if (!running_.load() || std::this_thread::get_id() == busThread_.load()) {
+  if (std::this_thread::get_id() == busThread_.load()) {
     work();
     return;
   }
@@ -114,7 +125,12 @@ void TVirtualBus::RunOnBusThread(std::function<void()> work) {
   std::future<void> done = task.get_future();
   {
     std::lock_guard lock(commandMutex_);
-    commands_.push_back(std::move(task));
+    if (running_.load()) commands_.push_back(std::move(task));
+  }
+  if (task.valid()) {  // no bus thread: nothing else touches the pair, so do it here
+    task();
+    done.get();
+    return;
   }
   const std::uint64_t one = 1;
   while (write(wake_, &one, sizeof one) < 0 && errno == EINTR) {

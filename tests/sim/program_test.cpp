@@ -1,9 +1,11 @@
 // tarvi-sim as a program: its ready line, signals, command-line errors, and a peer master
 // (mbpoll) that must agree with it.
 #include <gtest/gtest.h>
+
 #include <signal.h>
 #include <stdlib.h>
 #include <unistd.h>
+#include <ostream>
 
 #include <filesystem>
 #include <fstream>
@@ -78,6 +80,10 @@ struct StopCase {
   int signal;
 };
 
+void PrintTo(const StopCase& row, std::ostream* os) {
+  *os << row.name;
+}
+
 class SimProgramStops : public SimProgram, public ::testing::WithParamInterface<StopCase> {};
 
 TEST_P(SimProgramStops, PrintsItsPathsAnswersAndRemovesItsLinkOnTheSignal) {
@@ -135,6 +141,10 @@ struct LineCase {
   std::vector<std::string> args;
   int status;
 };
+
+void PrintTo(const LineCase& row, std::ostream* os) {
+  *os << row.name;
+}
 
 class SimCommandLine : public ::testing::TestWithParam<LineCase> {};
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <functional>
 #include <string>
 #include <string_view>
@@ -21,6 +23,10 @@ struct GoodLine {
   std::vector<std::string_view> args;
   std::function<void(const sim::TSimOptions&)> check;
 };
+
+void PrintTo(const GoodLine& row, std::ostream* os) {
+  *os << row.name;
+}
 
 class GoodCommandLines : public ::testing::TestWithParam<GoodLine> {};
 
@@ -102,6 +108,10 @@ struct BadLine {
   std::vector<std::string_view> args;
   std::string says;  // part of the message
 };
+
+void PrintTo(const BadLine& row, std::ostream* os) {
+  *os << row.name;
+}
 
 class BadCommandLines : public ::testing::TestWithParam<BadLine> {};
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <optional>
 #include <string>
 
@@ -35,6 +37,10 @@ struct AnswerCase {
   // Registers after the request.
   std::optional<sim::TRegisters> after = std::nullopt;
 };
+
+void PrintTo(const AnswerCase& row, std::ostream* os) {
+  *os << row.name;
+}
 
 class SlaveAnswers : public ::testing::TestWithParam<AnswerCase> {};
 

@@ -1,8 +1,10 @@
 #include "sim/virtual_bus.h"
 
 #include <gtest/gtest.h>
+
 #include <stdlib.h>
 #include <unistd.h>
+#include <ostream>
 
 #include <cstdio>
 #include <filesystem>
@@ -154,6 +156,10 @@ struct RateCase {
   std::uint32_t rate;
 };
 
+void PrintTo(const RateCase& row, std::ostream* os) {
+  *os << row.name;
+}
+
 class ReplyPacing : public VirtualBusTest, public ::testing::WithParamInterface<RateCase> {};
 
 // Nominal: 8 request bytes + 3.5 characters of silence + 19 reply bytes until the master holds the
@@ -218,6 +224,10 @@ struct LineCase {
   bool heard;
 };
 
+void PrintTo(const LineCase& row, std::ostream* os) {
+  *os << row.name;
+}
+
 class LineSettings : public VirtualBusTest, public ::testing::WithParamInterface<LineCase> {};
 
 TEST_P(LineSettings, DeviceHearsOnlyItsOwnRate) {
@@ -255,6 +265,10 @@ struct FaultCase {
   std::function<void(sim::TFaults&)> set;
   std::function<void(const Outcome&)> check;
 };
+
+void PrintTo(const FaultCase& row, std::ostream* os) {
+  *os << row.name;
+}
 
 class FaultSwitches : public VirtualBusTest, public ::testing::WithParamInterface<FaultCase> {};
 
@@ -404,6 +418,10 @@ struct CloseCase {
   std::string name;
   bool closeBeforeTheReply;
 };
+
+void PrintTo(const CloseCase& row, std::ostream* os) {
+  *os << row.name;
+}
 
 class PortClosed : public VirtualBusTest, public ::testing::WithParamInterface<CloseCase> {};
 

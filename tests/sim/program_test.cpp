@@ -5,10 +5,10 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <unistd.h>
-#include <ostream>
 
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <sstream>
 
 #include "tests/sim/child_process.h"

@@ -4,13 +4,13 @@
 
 #include <stdlib.h>
 #include <unistd.h>
-#include <ostream>
 
 #include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <ostream>
 
 #include "sim/crc16.h"
 #include "tests/sim/tiny_master.h"

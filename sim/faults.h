@@ -22,6 +22,9 @@ struct TFaults {
   std::optional<std::size_t> corruptByte{};
   // Answers with this exception code instead of acting on the request (0: off).
   std::uint8_t exceptionCode = 0;
+  // Answers with these bytes and their CRC instead of acting on the request (empty: off): any
+  // frame a device might send, such as a parameter block with a wrong byte count.
+  std::vector<std::uint8_t> reply{};
   // Starts the reply this much later than the normal turnaround.
   std::chrono::milliseconds late{0};
   // Keeps the line silent for splitGap before each of these positions (counted over all bytes

@@ -68,9 +68,9 @@ bool IsFlag(std::string_view key) {
 
 bool IsDeviceKey(std::string_view key) {
   static constexpr std::array kKeys = {
-      "addr"sv,    "address"sv,         "id"sv,        "baud"sv, "regs"sv,  "turnaround"sv,
-      "silent"sv,  "corrupt"sv,         "exception"sv, "late"sv, "split"sv, "extra"sv,
-      "garbage"sv, "garbage-instead"sv, "hangup"sv,    "count"sv};
+      "addr"sv,    "address"sv,         "id"sv,        "baud"sv,  "regs"sv,  "turnaround"sv,
+      "silent"sv,  "corrupt"sv,         "exception"sv, "late"sv,  "split"sv, "extra"sv,
+      "garbage"sv, "garbage-instead"sv, "hangup"sv,    "count"sv, "reply"sv};
   for (std::string_view k : kKeys)
     if (k == key) return true;
   return false;
@@ -109,6 +109,9 @@ void ApplyDeviceKey(TDeviceSpec& spec, std::string_view key, std::string_view va
       f.splitBefore.push_back(Number("split position", position, 0, 65535));
   } else if (key == "extra") {
     f.extraBytes = HexBytes(key, value);
+  } else if (key == "reply") {
+    f.reply = HexBytes(key, value);
+    if (f.reply.empty()) Fail("reply: expected the bytes of a frame without its CRC");
   } else if (key == "garbage" || key == "garbage-instead") {
     f.garbageBytes = Number(key, value, 1, 1U << 20);
     f.garbage = key == "garbage" ? TGarbage::kBefore : TGarbage::kInstead;
@@ -224,6 +227,7 @@ Fault switches (device keys too):
   --late MS            start each reply MS ms late
   --split MS@P[:P..]   pause MS ms before byte P of each reply (several positions allowed)
   --extra HEX          send these bytes after each reply (e.g. 00:FF)
+  --reply HEX          answer with these bytes and their CRC instead (e.g. F7:83:02)
   --garbage N          send N random bytes before each reply
   --garbage-instead N  send N random bytes instead of each reply
   --hangup             pull the adapter out when a request for the device arrives

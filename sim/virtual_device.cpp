@@ -161,10 +161,15 @@ TVirtualDevice::TOutcome TVirtualDevice::OnFrame(const TRequestRecord& frame, co
   if (faults.hangUp) return {.reply = std::nullopt, .hangUp = true};
   if (faults.silent) return {};
 
-  TAnswer answer =
-      faults.exceptionCode != 0
-          ? TAnswer{ExceptionReply(frame.bytes[0], frame.bytes[1], faults.exceptionCode)}
-          : AnswerRequest(state_, frame.bytes);
+  TAnswer answer;
+  if (!faults.reply.empty()) {
+    answer.reply = faults.reply;
+    AppendCrc(answer.reply);
+  } else if (faults.exceptionCode != 0) {
+    answer = TAnswer{ExceptionReply(frame.bytes[0], frame.bytes[1], faults.exceptionCode)};
+  } else {
+    answer = AnswerRequest(state_, frame.bytes);
+  }
   const std::vector<std::uint8_t> wire =
       ApplyContentFaults(std::move(answer.reply), faults, random_);
   if (wire.empty()) return {};

@@ -18,6 +18,7 @@
 #include <QWidget>
 #include <array>
 #include <memory>
+#include <vector>
 
 #include "console/centred_combo_box.h"
 #include "console/flat_group_box.h"
@@ -86,9 +87,11 @@ class TForm1 : public QWidget, public TConsoleLink {
   void TeSpinEdit1Change();
   void TeSpinEdit1KeyPress(QChar& key);
 
-  // The Port menu.
+  // The Port menu (port_menu.cpp): filled from the ports present, or from "comports.txt" when
+  // the system list is unavailable or empty; My makes the clicked entry the port.
   void TeMenuBar1MouseDown();
   void FillPortMenu();
+  void My(QAction* sender);
 
   // TConsoleLink.
   TTrafficLogView& Log() override { return *TeMemo1; }
@@ -190,6 +193,9 @@ class TForm1 : public QWidget, public TConsoleLink {
   std::unique_ptr<TTimer> Timer_Rx;
   std::unique_ptr<TTimer> Timer_Programm;
   std::unique_ptr<TComPort> ComPort1;
+
+  // The entries of the latest fill of the Port menu, in menu order (no limit on their number).
+  std::vector<QAction*> PortItemTable;
 
   // The BaudRate items in BaudTable order, and the Delay items with their delays.
   std::array<QAction*, 8> BaudItems{};

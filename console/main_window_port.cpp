@@ -1,5 +1,5 @@
 // The window's components without a control: the two protocol timers and the serial port
-// ComPort1, and the Port menu that chooses the port.
+// ComPort1.
 #include "console/main_window.h"
 
 void TForm1::BuildComponents() {
@@ -28,11 +28,3 @@ void TForm1::BuildComponents() {
   ComPort1->OnRxChar = [this](TCustomComPort& sender, int count) { ComPort1RxChar(sender, count); };
   ComPort1->Loaded();
 }
-
-void TForm1::TeMenuBar1MouseDown() {
-  FillPortMenu();
-}
-
-// Port discovery fills the Port menu and picks the port; until it is wired in, the menu stays
-// empty and ComPort1 keeps "COM1".
-void TForm1::FillPortMenu() {}

@@ -64,7 +64,7 @@ TEST_F(MainWindowTest, ControlsShowTheirCaptions) {
       {form->TeSComboBox1->currentText(), "9600"},
       {form->TeSpinEdit1->text(), "247"},
       {form->TeSpinEdit2->text(), "247"},
-      {form->StatusBar1->PanelText(0), ""},
+      {form->StatusBar1->PanelText(0), "COM1"},  // the one port of the tests' system list
       {form->StatusBar1->PanelText(1), "BaudRate = 9600"},
       {form->StatusBar1->PanelText(2), "DEVICE : A = 247; Baud = 9600"},
       {form->CustomItem1->title(), "Connection"},
@@ -88,7 +88,9 @@ TEST_F(MainWindowTest, ControlsShowTheirCaptions) {
             QStringList({"1200", "2400", "4800", "9600", "14400", "19200", "38400", "57600"}));
   EXPECT_EQ(form->TeSComboBox1->currentIndex(), 3);
   EXPECT_FALSE(form->TeSComboBox1->isEditable());
-  EXPECT_TRUE(form->PORT1->actions().isEmpty());
+  ASSERT_EQ(form->PORT1->actions().size(), 1);
+  EXPECT_EQ(form->PORT1->actions()[0]->text(), "COM1");
+  EXPECT_TRUE(form->PORT1->actions()[0]->isChecked());
 }
 
 TEST_F(MainWindowTest, OnlyTheDefaultItemsAreChecked) {

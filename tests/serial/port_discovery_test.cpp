@@ -7,40 +7,16 @@
 #include <filesystem>
 #include <fstream>
 
+#include "tests/support/fake_sysfs.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
-// A sysfs tree of the test's own: class/tty/<name> with an optional device link and type file.
-class FakeSysfs {
- public:
-  FakeSysfs() {
-    char pattern[] = "/tmp/tarvi-sysfs-XXXXXX";
-    root_ = mkdtemp(pattern);
-    fs::create_directories(root_ / "devices" / "platform");
-    fs::create_directories(root_ / "class" / "tty");
-  }
-  ~FakeSysfs() { fs::remove_all(root_); }
-
-  void AddPort(const std::string& name, int uartType = -1) {
-    const fs::path entry = root_ / "class" / "tty" / name;
-    fs::create_directories(entry);
-    fs::create_directory_symlink(root_ / "devices" / "platform", entry / "device");
-    if (uartType >= 0) std::ofstream(entry / "type") << uartType << "\n";
-  }
-  void AddVirtualTerminal(const std::string& name) {
-    fs::create_directories(root_ / "class" / "tty" / name);
-  }
-  std::string Root() const { return root_.string(); }
-
- private:
-  fs::path root_;
-};
-
 using Names = std::vector<std::string>;
 
 TEST(SystemPortList, KeepsHardwarePortsInNaturalOrderAndDropsPhantomUarts) {
-  FakeSysfs sysfs;
+  TFakeSysfs sysfs;
   sysfs.AddPort("ttyUSB0");
   sysfs.AddPort("ttyS10", 4);
   sysfs.AddPort("ttyS2", 4);
@@ -54,7 +30,7 @@ TEST(SystemPortList, KeepsHardwarePortsInNaturalOrderAndDropsPhantomUarts) {
 }
 
 TEST(SystemPortList, TellsUnavailableFromEmpty) {
-  FakeSysfs sysfs;
+  TFakeSysfs sysfs;
   sysfs.AddVirtualTerminal("tty1");
   const auto empty = ReadSystemPortList(sysfs.Root());
   ASSERT_TRUE(empty.has_value());
@@ -63,7 +39,7 @@ TEST(SystemPortList, TellsUnavailableFromEmpty) {
 }
 
 TEST(SystemPortList, RootComesFromSysfsPath) {
-  FakeSysfs sysfs;
+  TFakeSysfs sysfs;
   sysfs.AddPort("ttyUSB3");
   setenv("SYSFS_PATH", sysfs.Root().c_str(), 1);
   const auto names = ReadSystemPortList();

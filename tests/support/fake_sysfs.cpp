@@ -1,0 +1,70 @@
+#include "tests/support/fake_sysfs.h"
+
+#include <stdlib.h>
+
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+fs::path MakeTempDir(const char* prefix) {
+  std::string pattern = (fs::temp_directory_path() / prefix).string() + "-XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr) throw fs::filesystem_error("mkdtemp", std::error_code());
+  return pattern;
+}
+}  // namespace
+
+TFakeSysfs::TFakeSysfs() : root_(MakeTempDir("tarvi-sysfs")) {
+  fs::create_directories(root_ / "devices" / "platform");
+  fs::create_directories(root_ / "class" / "tty");
+}
+
+TFakeSysfs::~TFakeSysfs() {
+  std::error_code ignored;
+  fs::remove_all(root_, ignored);
+}
+
+void TFakeSysfs::AddPort(const std::string& name, int uartType) {
+  const fs::path entry = root_ / "class" / "tty" / name;
+  fs::create_directories(entry);
+  fs::create_directory_symlink(root_ / "devices" / "platform", entry / "device");
+  if (uartType >= 0) std::ofstream(entry / "type") << uartType << "\n";
+}
+
+void TFakeSysfs::AddVirtualTerminal(const std::string& name) {
+  fs::create_directories(root_ / "class" / "tty" / name);
+}
+
+void TFakeSysfs::RemovePort(const std::string& name) {
+  fs::remove_all(root_ / "class" / "tty" / name);
+}
+
+void TFakeSysfs::ClearPorts() {
+  fs::remove_all(root_ / "class");
+  fs::create_directories(root_ / "class" / "tty");
+}
+
+void TFakeSysfs::MakeUnavailable() {
+  fs::remove_all(root_ / "class");
+}
+
+TScratchFolder::TScratchFolder() : path_(MakeTempDir("tarvi-work")) {}
+
+TScratchFolder::~TScratchFolder() {
+  std::error_code ignored;
+  if (!previous_.empty()) fs::current_path(previous_, ignored);
+  fs::remove_all(path_, ignored);
+}
+
+void TScratchFolder::Enter() {
+  if (previous_.empty()) previous_ = fs::current_path();
+  fs::current_path(path_);
+}
+
+void TScratchFolder::Write(const std::string& file, const std::string& content) const {
+  std::ofstream(path_ / file, std::ios::binary) << content;
+}
+
+void TScratchFolder::Remove(const std::string& file) const {
+  fs::remove(path_ / file);
+}

@@ -1,5 +1,6 @@
 // TForm1 as the protocol sees it (TConsoleLink): the controls the protocol sets and reads.
 #include <QMessageBox>
+#include <QPointer>
 
 #include "console/main_window.h"
 
@@ -37,11 +38,18 @@ void TForm1::SetStatusText(int panel, const std::string& text) {
 }
 
 bool TForm1::AskYesNo(const std::string& title, const std::string& message) {
-  QMessageBox question(QMessageBox::Warning, FromUtf8(title), FromUtf8(message),
-                       QMessageBox::Yes | QMessageBox::No, this);
-  question.setDefaultButton(QMessageBox::Yes);
-  question.setEscapeButton(QMessageBox::No);
-  const bool yes = question.exec() == QMessageBox::Yes;
+  // The window may be taken apart while the question is open (its event loop runs every other
+  // event): the box is its child on the heap, so it goes with the window and its loop ends,
+  // and nothing of the window is touched once it is gone.
+  const QPointer<TForm1> self(this);
+  const QPointer<QMessageBox> question =
+      new QMessageBox(QMessageBox::Warning, FromUtf8(title), FromUtf8(message),
+                      QMessageBox::Yes | QMessageBox::No, this);
+  question->setDefaultButton(QMessageBox::Yes);
+  question->setEscapeButton(QMessageBox::No);
+  const bool yes = question->exec() == QMessageBox::Yes;
+  if (!self) return false;
+  delete question;
   // The focus comes back to the window (and FormActivate runs) even where the window system
   // leaves activation to the program once the box is gone.
   activateWindow();

@@ -8,7 +8,9 @@
 TTimer::TTimer(std::uint32_t intervalMs, bool enabled) : interval_(intervalMs), enabled_(enabled) {
   timer_.setTimerType(Qt::PreciseTimer);
   QObject::connect(&timer_, &QTimer::timeout, [this] {
-    if (OnTimer) RunGuarded(OnTimer);
+    // The handler runs from a copy: it may take the timer's window apart, and this timer with it.
+    const std::function<void()> handler = OnTimer;
+    if (handler) RunGuarded(handler);
   });
   Restart();
 }

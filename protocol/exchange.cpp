@@ -102,9 +102,13 @@ void EndOfExchangeStep() {
   TTrafficLogView& log = console.Log();
   log.SetColour(TLogColour::Blue);
 
+  const unsigned binding = ConsoleBinding();
   if (LinkState.RxCount > 0) {
     if (CheckReplyCrc()) {
       log.LogReply();
+      // Showing a baud change's echo asks a question, and the window can be closed meanwhile:
+      // the exchange then ends with it, touching nothing of the window.
+      if (binding != ConsoleBinding()) return;
     } else if (LinkState.SearchState != kSearchRunning) {
       LinkState.PendingRequest = rkBadCrc;
       log.LogReply();

@@ -39,6 +39,7 @@ void DispatchReply() {
   // A reply of one byte has no function code; it only reaches here as a CRC error.
   if (!Received(1)) return;
   TTrafficLogView& log = Console().Log();
+  const unsigned binding = ConsoleBinding();
   switch (ExchangeBuffer[1]) {
     case 3:
       if (LinkState.PendingRequest == rkParameterQuery) {
@@ -64,6 +65,7 @@ void DispatchReply() {
     default:
       return;
   }
+  if (binding != ConsoleBinding()) return;  // the window went while the baud question was open
   if (LinkState.PendingRequest != rkBadCrc) log.AddLine(kLineOk);
 }
 
@@ -119,7 +121,10 @@ void ApplyNewBaud() {
   if (LinkState.BaudIndex >= BaudTable.size()) LinkState.BaudIndex = 3;
   console.SetStatusText(2, DeviceStatusText(LinkState.DeviceAddress, LinkState.BaudIndex,
                                             TAddressLetter::Cyrillic, false));
-  if (!console.AskYesNo("Warning", "Сменить скорость обмена COM-порта ПК?")) return;
+  const unsigned binding = ConsoleBinding();
+  const bool yes = console.AskYesNo("Warning", "Сменить скорость обмена COM-порта ПК?");
+  // The window can be closed while its question is open; then nothing of it is left to set.
+  if (!yes || binding != ConsoleBinding()) return;
   console.UncheckBaudItems();
   console.CheckBaudItem(LinkState.BaudIndex);
   console.SetStatusText(1, BaudRateStatusText(LinkState.BaudIndex));

@@ -64,6 +64,13 @@ TEST_P(LineFaults, EndInTheProtocolsVerdictAndTheNextQueryWorks) {
                                        log.end());
   EXPECT_EQ(after, c.after) << testing::PrintToString(log);
   EXPECT_EQ(Verdicts().size(), 1u) << "one exchange, one verdict";
+  // One request, one reply shown: a second end of the same exchange would show a second RX line.
+  const auto rxLines = std::count_if(log.begin(), log.end(),
+                                     [](const std::string& l) { return l.rfind("RX :", 0) == 0; });
+  EXPECT_EQ(rxLines, 1) << testing::PrintToString(log);
+  EXPECT_EQ(log.size(), 1 + (c.rxBytes < 17 ? 1 : c.rxBytes / 17 + 1) + c.after.size() -
+                            (c.after.front() == "RX :" ? 1 : 0))
+      << testing::PrintToString(log);
   EXPECT_FALSE(form->ComPort1->Connected());
   EXPECT_EQ(device.RequestCount(), 1u);
 

@@ -183,6 +183,10 @@ TEST_F(Soak, EveryExchangeEndsInItsOneVerdictAndNothingGrows) {
       ++verdicts["garbled exception code"];
       found.erase(found.begin());
     }
+    const auto rxLines = std::count_if(
+        log.begin(), log.end(), [](const std::string& l) { return l.rfind("RX :", 0) == 0; });
+    ASSERT_EQ(rxLines, 1) << "exchange " << n << " (" << kind.name
+                          << ") ended twice: " << testing::PrintToString(log);
     ASSERT_EQ(found.size(), 1u) << "exchange " << n << " (" << kind.name << ", command " << command
                                 << "): " << testing::PrintToString(log);
     ASSERT_EQ(found[0], kind.verdict) << "exchange " << n << " (" << kind.name << ", command "

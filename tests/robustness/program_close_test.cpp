@@ -1,0 +1,182 @@
+// Closing the real program as an operator does: `tarvi` runs under its own X server (Xvfb, no
+// window manager) against the virtual device, is driven with xdotool, and its window gets the
+// window system's close request (WM_DELETE_WINDOW, what a close button sends) during an exchange,
+// during a search, and while the yes/no question is open. The process must end at once.
+#include <QElapsedTimer>
+#include <cstdlib>
+#include <filesystem>
+
+#include "tests/console/qt_environment.h"
+#include "tests/robustness/faulty_line.h"
+#include "tests/sim/child_process.h"
+#include "tests/support/case_name.h"
+#include "tests/support/program_dir.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const char* const kXvfb = "/usr/bin/Xvfb";
+const char* const kXdotool = "/usr/bin/xdotool";
+
+const char* EnvOr(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : "";
+}
+
+class RealProgram : public FaultyLine {
+ protected:
+  void SetUp() override {
+    FaultyLine::SetUp();
+    closer_ = ProgramDir() + "/tarvi-test-close-window";
+    for (const std::string& tool : {std::string(kXvfb), std::string(kXdotool), closer_})
+      if (!std::filesystem::exists(tool))
+        GTEST_SKIP() << tool << " is needed (scripts/install-deps)";
+    xserver_ = std::make_unique<TChildProcess>(
+        kXvfb, std::vector<std::string>{"Xvfb", "-displayfd", "1", "-nolisten", "tcp", "-screen",
+                                        "0", "1024x768x24"});
+    const auto number = xserver_->ReadLine(20s);
+    ASSERT_TRUE(number) << "Xvfb did not start: " << xserver_->Stderr();
+    display_ = ":" + *number;
+  }
+
+  void TearDown() override {
+    program_.reset();
+    xserver_.reset();
+    FaultyLine::TearDown();
+  }
+
+ public:
+  TForm1& Layout() { return *form; }
+
+  // Starts the program with the adapter of the bus as its only port (the system list empty, so
+  // "comports.txt" of the working folder names it), and waits for its window.
+  void StartProgram() {
+    TestPortList().folder.Write("comports.txt", link + "\n");
+    TFakeSysfs& sysfs = TestPortList().sysfs;
+    sysfs.ClearPorts();
+    setenv("DISPLAY", display_.c_str(), 1);
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+    // In a sanitizer build: the X keyboard library reads a counted string with strndup, which
+    // the strict string checks take for an overflow; the system libraries' lasting allocations
+    // are no leaks of the program.
+    const std::string asan = std::string(EnvOr("ASAN_OPTIONS")) + ":strict_string_checks=0";
+    const std::string lsan = std::string(EnvOr("LSAN_OPTIONS")) +
+                             ":suppressions=" TARVI_SOURCE_DIR
+                             "/tests/lsan.supp:print_suppressions=0";
+    setenv("ASAN_OPTIONS", asan.c_str(), 1);
+    setenv("LSAN_OPTIONS", lsan.c_str(), 1);
+    program_ =
+        std::make_unique<TChildProcess>(ProgramDir() + "/tarvi", std::vector<std::string>{"tarvi"});
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    window_ = Find("ТАРВИ-А");
+    ASSERT_FALSE(window_.empty()) << program_->Stderr();
+  }
+
+  // Runs xdotool on the test display; returns the first line it prints.
+  std::string Xdotool(std::vector<std::string> args) {
+    args.insert(args.begin(), "xdotool");
+    TChildProcess tool(kXdotool, args);
+    std::string line = tool.ReadLine(15s).value_or("");
+    tool.Wait(15s);
+    return line;
+  }
+  std::string Find(const std::string& title) {
+    return Xdotool({"search", "--sync", "--onlyvisible", "--name", title});
+  }
+
+  // A click in the middle of a control, or at a point of it; the layout is that of the offscreen
+  // window of the fixture, which is built from the same definition.
+  void Click(QWidget* control, QPoint at = {-1, -1}) {
+    if (at.x() < 0) at = control->rect().center();
+    const QPoint p = control->mapTo(form.get(), at);
+    Xdotool({"mousemove", "--window", window_, std::to_string(p.x()), std::to_string(p.y()),
+             "click", "1"});
+  }
+
+  // Sends the window the close request; returns the program's exit status and how long it
+  // took to end after the request (nothing when it is still running after `patience`).
+  std::optional<int> Close(const std::string& window, std::chrono::milliseconds patience,
+                           std::chrono::milliseconds* took = nullptr) {
+    TChildProcess closer(closer_, {"tarvi-test-close-window", window});
+    EXPECT_EQ(closer.Wait(10s), 0);
+    QElapsedTimer clock;
+    clock.start();
+    const auto status = program_->Wait(patience);
+    if (took != nullptr) *took = std::chrono::milliseconds(clock.elapsed());
+    return status;
+  }
+
+  std::unique_ptr<TChildProcess> program_;
+  std::string window_;
+
+ private:
+  std::unique_ptr<TChildProcess> xserver_;
+  std::string display_;
+  std::string closer_;
+};
+
+struct CloseCase {
+  const char* name;
+  // Brings the running program to the moment of the close.
+  std::function<void(RealProgram&, sim::TVirtualDevice&)> bring;
+};
+
+void PrintTo(const CloseCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class ClosingTheProgram : public RealProgram, public ::testing::WithParamInterface<CloseCase> {};
+
+TEST_P(ClosingTheProgram, EndsAtOnce) {
+  sim::TVirtualDevice& device = AddDevice();  // 9600 Bd, as the program starts
+  StartProgram();
+  if (HasFatalFailure()) return;
+  GetParam().bring(*this, device);
+  if (HasFatalFailure()) return;
+  std::chrono::milliseconds took{};
+  const auto status = Close(window_, 5s, &took);
+  RecordProperty("close_ms", std::to_string(took.count()));
+  ASSERT_TRUE(status) << "still running 5 s after the close request";
+  EXPECT_EQ(*status, 0) << program_->Stderr();
+  EXPECT_LT(took, 1500ms);
+  // The port was given back: the next program to open it can.
+  ASSERT_TRUE(WaitForQuietLine());
+  EXPECT_TRUE(CleanQueryWorks(device));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Moments, ClosingTheProgram,
+    ::testing::Values(
+        CloseCase{"DuringAnExchange",
+                  [](RealProgram& program, sim::TVirtualDevice& device) {
+                    device.SetFaults({.silent = true, .count = 1});  // 350 ms without an answer
+                    program.Click(program.Layout().TeButton4);
+                    ASSERT_TRUE(device.WaitForRequest(1, 5s));
+                  }},
+        CloseCase{"DuringASearch",
+                  [](RealProgram& program, sim::TVirtualDevice& device) {
+                    QMenuBar& bar = *program.Layout().TeMenuBar1;
+                    program.Click(
+                        &bar,
+                        bar.actionGeometry(program.Layout().CustomItem2->menuAction()).center());
+                    program.Xdotool({"key", "--delay", "50", "Down", "Return"});  // Search > Start
+                    ASSERT_TRUE(device.WaitForRequest(2, 5s)) << "no probes";
+                  }},
+        // The window system refuses to close a window under a modal box; the box's own close
+        // answers it with No, and then the window closes as at any other moment.
+        CloseCase{"WhileTheQuestionIsOpen",
+                  [](RealProgram& program, sim::TVirtualDevice& device) {
+                    program.Click(program.Layout().TeSComboBox1);
+                    program.Xdotool({"key", "--delay", "50", "Down", "Return"});  // 9600 -> 14400
+                    const std::string box = program.Find("Warning");
+                    ASSERT_FALSE(box.empty()) << "no question";
+                    EXPECT_FALSE(program.Close(program.window_, 500ms))
+                        << "closed under its modal box";
+                    EXPECT_TRUE(program.Close(box, 0ms) == std::nullopt);
+                    ASSERT_TRUE(device.WaitForRequest(1, 1s));
+                    device.SetBaudCode(4);  // the PC stayed at 9600 (No): so does the device
+                  }}),
+    CaseName());
+
+}  // namespace

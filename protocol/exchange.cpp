@@ -26,6 +26,20 @@ constexpr int kRequestLength = 8;
 // line, an ordering no race checker can see, so the receive step reads this published copy.
 std::atomic<std::uint8_t> expectedForReceiver{0};
 
+// Counts the closings of the port by the end of an exchange. A receive step remembers the count
+// it began under, and the block it hands over is dropped when the port has been closed since:
+// its exchange has ended (the monitor read it just before the end step closed the port, and the
+// main thread takes it up only after). Taken up, it would re-arm Timer_Rx and end the ended
+// exchange a second time, or end the next exchange with bytes that are not its reply. While a
+// search keeps the port open, a block that comes late still counts for the window it lands in.
+// Written on the main thread once the monitor has been stopped, read by the monitor.
+std::atomic<unsigned> portClosings{0};
+
+void CloseExchangePort(TConsoleLink& console) {
+  console.Port().ClosePort();
+  portClosings.fetch_add(1, std::memory_order_release);
+}
+
 void Send(std::uint8_t function, std::uint16_t reg, std::uint16_t valueOrCount,
           TTrafficLogView& log) {
   BuildRequest(function, reg, valueOrCount);
@@ -80,13 +94,15 @@ void ReceiveStep(TCustomComPort& port) {
   // been silent for the read interval; a failure (the port closed under it, the adapter gone)
   // leaves as EComPort and ends the monitor.
   std::array<std::uint8_t, kExchangeBufferSize> bytes{};
+  const unsigned closings = portClosings.load(std::memory_order_acquire);
   const int expected = expectedForReceiver.load(std::memory_order_acquire);
   const int count = port.ReadPort(bytes.data(), expected);
   std::vector<std::uint8_t> received(bytes.begin(), bytes.begin() + std::clamp(count, 0, expected));
   // Only the main thread touches ExchangeBuffer, RxCount and Timer_Rx, so the end-of-exchange
   // step and the interpretation never see the buffer change under them.
-  PostToMainThread([received = std::move(received), binding = ConsoleBinding()] {
+  PostToMainThread([received = std::move(received), binding = ConsoleBinding(), closings] {
     if (binding != ConsoleBinding()) return;  // the window this was read for is gone
+    if (closings != portClosings.load(std::memory_order_relaxed)) return;  // its exchange ended
     std::copy(received.begin(), received.end(), ExchangeBuffer.begin());
     LinkState.RxCount = static_cast<std::uint16_t>(received.size());
     TProtocolTimer& timer = Console().RxTimer();
@@ -98,7 +114,7 @@ void ReceiveStep(TCustomComPort& port) {
 void EndOfExchangeStep() {
   TConsoleLink& console = Console();
   console.RxTimer().SetEnabled(false);
-  if (LinkState.SearchState != kSearchRunning) console.Port().ClosePort();
+  if (LinkState.SearchState != kSearchRunning) CloseExchangePort(console);
   TTrafficLogView& log = console.Log();
   log.SetColour(TLogColour::Blue);
 
@@ -123,7 +139,7 @@ void EndOfExchangeStep() {
   }
 
   // Closes the port when the search ended within this step (a find or the end of the scan).
-  if (LinkState.SearchState != kSearchRunning) console.Port().ClosePort();
+  if (LinkState.SearchState != kSearchRunning) CloseExchangePort(console);
 
   // Cleared only now: showing a parameter block selects radio buttons and sets the check box,
   // whose handlers must send nothing while BusyFlag is still 1.

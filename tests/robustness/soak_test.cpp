@@ -225,7 +225,9 @@ TEST_F(Soak, EveryExchangeEndsInItsOneVerdictAndNothingGrows) {
   // The log is cleared by every request and nothing is kept per exchange: what grows after the
   // warm-up is the allocator's and Qt's slack, well under 4 MiB. A sanitizer build keeps freed
   // memory in quarantine and shadow by design; there LeakSanitizer checks for leaks instead.
-  if (!kSanitized) EXPECT_LT(rssAfter - rssBefore, 4096) << "KiB";
+  if (!kSanitized) {
+    EXPECT_LT(rssAfter - rssBefore, 4096) << "KiB";
+  }
 }
 
 }  // namespace

@@ -34,7 +34,9 @@ void ShowErrorBox(const QString& message) {
                   QMessageBox::Ok);
   box.exec();
   // Hand the focus back to the window that had it, where the window system leaves that to us.
-  if (active && active->isVisible()) active->activateWindow();
+  if (QWidget* window = active.data(); window != nullptr && window->isVisible()) {
+    window->activateWindow();
+  }
 }
 
 void RunGuarded(const std::function<void()>& handler) {

@@ -61,6 +61,15 @@ void Send(std::uint8_t function, std::uint16_t reg, std::uint16_t valueOrCount,
     // what the caller sets until a later exchange ends.
     log.SetColour(TLogColour::Blue);
     log.AddLine(kLineOpenFailed + port.Port());
+    // A write fails on a port that has gone (the adapter pulled out while the port was open, as
+    // during a search). No end of exchange would ever close it, so every later send would fail
+    // on the dead descriptor even once the adapter is back: close it now, and the next send
+    // opens the port afresh.
+    try {
+      CloseExchangePort(console);
+    } catch (const EComPort&) {
+      // The abort failed and the port stays open; the next send reports it again.
+    }
   }
 }
 

@@ -62,3 +62,30 @@ INSTANTIATE_TEST_SUITE_P(
     CaseName());
 
 }  // namespace
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// During a search the port stays open from probe to probe, so the adapter goes while the port is
+// open: the scan stalls on the failed probe until Stop, and once the adapter is back the next
+// command works again.
+TEST_F(FaultyLine, AdapterPulledOutDuringASearchStallsItAndAReplugRestoresTheLink) {
+  sim::TVirtualDevice& device = AddFastDevice();
+  form->CustomItem4->trigger();  // Search > Start: nobody answers at 1, 2, ...
+  ASSERT_TRUE(WaitWithEvents([&] { return device.RequestCount() >= 2; }, 5s));
+  bus->HangUp();
+  ASSERT_TRUE(WaitForLine("   : ОШИБКА ОТКРЫТИЯ ПОРТА " + link));
+  RecordProperty("log", testing::PrintToString(Log()));
+  EXPECT_EQ(LinkState.SearchState, kSearchRunning) << "stalled, not ended";
+  form->CustomItem4->trigger();  // Stop
+  EXPECT_NE(LinkState.SearchState, kSearchRunning);
+
+  bus->Replug();
+  ASSERT_TRUE(WaitForQuietLine());
+  LinkState.DeviceAddress = 247;
+  form->TeSpinEdit1->SetValue(247);
+  EXPECT_TRUE(CleanQueryWorks(device));
+}
+
+}  // namespace

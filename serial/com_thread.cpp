@@ -80,7 +80,10 @@ void TComThread::Stop() {
   // An eventfd write only fails when its counter would overflow, which a stop flag cannot reach.
   while (write(stopFd_, &one, sizeof one) < 0 && errno == EINTR) {
   }
-  std::this_thread::yield();
+  // No sched_yield here: every caller blocks next until the monitor has ended (ClosePort in
+  // ServeMainThreadQueueUntil, the destructor in join), which hands the processor over anyway.
+  // On Linux a yield puts the caller behind every runnable task, so with both cores busy a close
+  // (which stops twice) waited out another task's time slice: 0.7-0.9 ms instead of 0.1 ms.
 }
 
 void TComThread::Execute() {

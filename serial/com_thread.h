@@ -28,7 +28,8 @@ class TComThread {
   TComThread(const TComThread&) = delete;
   TComThread& operator=(const TComThread&) = delete;
 
-  // Raises the stop signal (seen at the next wait if the thread is busy) and yields once.
+  // Raises the stop signal (seen at the next wait if the thread is busy). The caller then gives
+  // the processor up by waiting for the thread's end.
   void Stop();
   // True once the run loop has been left; the main-thread queue is woken at that moment.
   bool Finished() const { return finished_.load(); }

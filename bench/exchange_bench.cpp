@@ -48,12 +48,19 @@ struct TSeries {
   std::vector<double> readMs;
   std::vector<double> timerMs;
   std::vector<double> endStepMs;
+  std::vector<double> openMs;   // OpenPort in the send
+  std::vector<double> closeMs;  // ClosePort in the end step
 };
 
-// When the receive step last returned and Timer_Rx last fired, taken by wrapping their handlers.
+// When the receive step last returned and Timer_Rx last fired, taken by wrapping their handlers,
+// and how long the port's last open and close took (its notification steps, main thread).
 struct TStepClock {
   std::atomic<sim::Clock::rep> receiveReturned{0};
   sim::Clock::time_point timerFired{};
+  sim::Clock::time_point openStarted{};
+  sim::Clock::time_point closeStarted{};
+  sim::Clock::duration open{};
+  sim::Clock::duration close{};
   static sim::Clock::time_point At(sim::Clock::rep ticks) {
     return sim::Clock::time_point(sim::Clock::duration(ticks));
   }
@@ -64,6 +71,15 @@ void WatchSteps(TForm1& form, TStepClock& clock) {
   form.ComPort1->OnRxChar = [receive, &clock](TCustomComPort& port, int count) {
     receive(port, count);
     clock.receiveReturned.store(sim::Clock::now().time_since_epoch().count());
+  };
+  TComPort& port = *form.ComPort1;
+  port.OnBeforeOpen = [&clock](TCustomComPort&) { clock.openStarted = sim::Clock::now(); };
+  port.OnAfterOpen = [&clock](TCustomComPort&) {
+    clock.open = sim::Clock::now() - clock.openStarted;
+  };
+  port.OnBeforeClose = [&clock](TCustomComPort&) { clock.closeStarted = sim::Clock::now(); };
+  port.OnAfterClose = [&clock](TCustomComPort&) {
+    clock.close = sim::Clock::now() - clock.closeStarted;
   };
   auto timer = form.Timer_Rx->OnTimer;
   form.Timer_Rx->OnTimer = [timer, &clock] {
@@ -114,6 +130,10 @@ TSeries TimeCommand(TForm1& form, QPushButton& button, int count, int replyLengt
     if (i >= kWarmUp) series.ms.push_back(Ms(seen->after));
     timed.push_back(*seen);
     stepTimes.emplace_back(TStepClock::At(steps.receiveReturned.load()), steps.timerFired);
+    if (i >= kWarmUp) {
+      series.openMs.push_back(Ms(steps.open));
+      series.closeMs.push_back(Ms(steps.close));
+    }
   }
   const std::vector<sim::TRequestRecord> requests = device.Requests();
   const std::vector<sim::TTraceEvent> replies = trace.Replies();
@@ -168,18 +188,18 @@ void ReportAgainstNominal(const char* what, std::uint32_t rate, const std::vecto
            Fixed(Quantile(ratios, 0.99), 3), "<= 1.20");
 }
 
+// One row: where the time above nominal goes, as medians (p99 in brackets).
 void ReportBreakdown(const char* what, std::uint32_t rate, const TSeries& s) {
   if (s.sendMs.empty()) return;
-  const std::string label = Label(what, rate, s.sendMs.size());
-  PrintRow(label + ": click to first request byte at the device, median / p99",
-           Fixed(Median(s.sendMs), 2) + " / " + Fixed(Quantile(s.sendMs, 0.99), 2) + " ms", "-",
-           "-", "-");
-  PrintRow(label + ": last reply byte to verdict, less 5 ms, median / p99",
-           Fixed(Median(s.takeUpMs), 2) + " / " + Fixed(Quantile(s.takeUpMs, 0.99), 2) + " ms", "-",
-           "-", "-");
-  PrintRow(label + ": of which: to the read's return / to Timer_Rx (less 5 ms) / to the verdict",
-           Fixed(Median(s.readMs), 2) + " / " + Fixed(Median(s.timerMs), 2) + " / " +
-               Fixed(Median(s.endStepMs), 2) + " ms (medians)",
+  const auto both = [](const std::vector<double>& ms) {
+    return Fixed(Median(ms), 2) + " (" + Fixed(Quantile(ms, 0.99), 2) + ")";
+  };
+  PrintRow(Label(what, rate, s.sendMs.size()) + ": where the time above nominal goes, ms",
+           "click to request at the device " + both(s.sendMs) + " [port open " + both(s.openMs) +
+               "]; last reply byte to verdict less 5 ms " + both(s.takeUpMs) + " = read " +
+               Fixed(Median(s.readMs), 2) + " + hand-over and Timer_Rx " +
+               Fixed(Median(s.timerMs), 2) + " + end step " + Fixed(Median(s.endStepMs), 2) +
+               " [port close " + both(s.closeMs) + "]",
            "-", "-", "-");
 }
 

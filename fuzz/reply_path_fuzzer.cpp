@@ -23,7 +23,7 @@
 namespace {
 
 const char* const kVerdicts[] = {
-    "   : \u041E\u041A.",          "   : ОШИБКА.",    "   : НЕВЕРНЫЙ ID УСТРОЙСТВА.",
+    "   : \u041E\u041A.",          "   : ОШИБКА.",   "   : НЕВЕРНЫЙ ID УСТРОЙСТВА.",
     "   : НЕВЕРНАЯ ДЛИНА ОТВЕТА.", "   : TIME OUT.", "   : CRC ERROR.",
 };
 
@@ -44,8 +44,8 @@ void Check(bool condition, const char* what, int line) {
 
 // Function codes the interpretation answers with a verdict.
 bool HasVerdictCode(std::uint8_t function) {
-  return function == 3 || function == 6 || function == 16 || function == 0x83 ||
-         function == 0x86 || function == 0x90;
+  return function == 3 || function == 6 || function == 16 || function == 0x83 || function == 0x86 ||
+         function == 0x90;
 }
 
 }  // namespace
@@ -96,9 +96,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int verdicts = CountVerdicts(lines);
   // One verdict, except that a garbled reply whose function byte reads as an exception code
   // gets that verdict before its CRC ERROR.
-  const bool garbledException =
-      !crcOk && !searching && reply.size() >= 2 && (reply[1] == 0x83 || reply[1] == 0x86 ||
-                                                    reply[1] == 0x90);
+  const bool garbledException = !crcOk && !searching && reply.size() >= 2 &&
+                                (reply[1] == 0x83 || reply[1] == 0x86 || reply[1] == 0x90);
   CHECK(verdicts <= (garbledException ? 2 : 1));
   CHECK(console->questions <= 1);
   if (!searching) {

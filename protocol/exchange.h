@@ -13,7 +13,8 @@ class TCustomComPort;
 class TTrafficLogView;
 
 // Sends a function-6 request (write single register) to DeviceAddress and arms the reply
-// time-out (350 ms). An open or write failure ends in a log line, not an exception.
+// time-out (350 ms). An open or write failure ends in a log line, not an exception, and leaves
+// the port closed.
 void SendWriteRegister(std::uint16_t reg, std::uint16_t value, TTrafficLogView& log);
 
 // Sends a function-3 request (read holding registers) for `count` registers from `first`, with

@@ -33,10 +33,6 @@ void FaultyLine::SetUp() {
   form->ComPort1->SetPort(link);
 }
 
-void FaultyLine::TearDown() {
-  WindowOnBus::TearDown();
-}
-
 sim::TVirtualDevice& FaultyLine::AddFastDevice(sim::TDeviceConfig config) {
   config.baudCode = 8;
   sim::TVirtualDevice& device = AddDevice(config);

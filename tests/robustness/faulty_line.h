@@ -12,13 +12,14 @@
 #include "tests/e2e/window_fixture.h"
 #include "tests/support/fake_sysfs.h"
 
-// The verdict lines of one exchange: the protocol writes exactly one of these per exchange.
+// The lines an exchange ends with: the verdict of its reply, the time-out, the CRC error, or the
+// port that could not be opened. One per exchange, except that a garbled reply whose function
+// byte reads as an exception code gets "   : ОШИБКА." before its "   : CRC ERROR.".
 bool IsVerdict(const std::string& line);
 
 class FaultyLine : public WindowOnBus {
  protected:
   void SetUp() override;
-  void TearDown() override;
 
   // A device of the family at 57600 Bd (fast exchanges), the window's port and its confirmed
   // rate set to match.

@@ -57,6 +57,22 @@ int PollUntil(pollfd* fds, nfds_t count, const Deadline& deadline) {
   }
 }
 
+constexpr int kTimedOut = -1;
+
+// Waits until the port is ready for `events` (POLLIN or POLLOUT), an abort is raised or the
+// deadline passes. Returns 0 when ready, kTimedOut at the deadline, else the errno that ends the
+// transfer: ECANCELED for an abort, EIO for a port that has gone.
+int WaitForPort(int fd, int abortFd, short events, const Deadline& deadline) {
+  pollfd fds[2] = {{fd, events, 0}, {abortFd, POLLIN, 0}};
+  const int r = PollUntil(fds, 2, deadline);
+  if (r < 0) return errno;
+  if (r == 0) return kTimedOut;
+  if (fds[1].revents & POLLIN) return ECANCELED;
+  if (fds[0].revents & POLLNVAL) return EBADF;
+  if ((fds[0].revents & (POLLERR | POLLHUP)) && !(fds[0].revents & events)) return EIO;
+  return 0;
+}
+
 Deadline After(std::uint64_t ms) {
   return Clock::now() + std::chrono::milliseconds(ms);
 }
@@ -260,23 +276,10 @@ TIoResult TSerialDevice::Write(const void* buffer, int count) {
       result.error = errno;
       break;
     }
-    pollfd fds[2] = {{fd_, POLLOUT, 0}, {abortFd_, POLLIN, 0}};
-    const int r = PollUntil(fds, 2, deadline);
-    if (r < 0) {
-      result.error = errno;
-      break;
-    }
-    if (r == 0) break;  // the write time-outs expired: fewer bytes, no error
-    if (fds[1].revents & POLLIN) {
-      result.error = ECANCELED;
-      break;
-    }
-    if (fds[0].revents & POLLNVAL) {
-      result.error = EBADF;
-      break;
-    }
-    if ((fds[0].revents & (POLLERR | POLLHUP)) && !(fds[0].revents & POLLOUT)) {
-      result.error = EIO;
+    const int wait = WaitForPort(fd_, abortFd_, POLLOUT, deadline);
+    if (wait == kTimedOut) break;  // the write time-outs expired: fewer bytes, no error
+    if (wait != 0) {
+      result.error = wait;
       break;
     }
   }
@@ -340,23 +343,10 @@ TIoResult TSerialDevice::Read(void* buffer, int count) {
     if (takeWhatIsThere) break;
     Deadline deadline = total;
     if (interval && (!deadline || *interval < *deadline)) deadline = interval;
-    pollfd fds[2] = {{fd_, POLLIN, 0}, {abortFd_, POLLIN, 0}};
-    const int r = PollUntil(fds, 2, deadline);
-    if (r < 0) {
-      result.error = errno;
-      break;
-    }
-    if (r == 0) break;  // silence after the last byte, or the total time-out
-    if (fds[1].revents & POLLIN) {
-      result.error = ECANCELED;
-      break;
-    }
-    if (fds[0].revents & POLLNVAL) {
-      result.error = EBADF;
-      break;
-    }
-    if ((fds[0].revents & (POLLERR | POLLHUP)) && !(fds[0].revents & POLLIN)) {
-      result.error = EIO;
+    const int wait = WaitForPort(fd_, abortFd_, POLLIN, deadline);
+    if (wait == kTimedOut) break;  // silence after the last byte, or the total time-out
+    if (wait != 0) {
+      result.error = wait;
       break;
     }
   }

@@ -17,7 +17,7 @@
 
 #include "console/mode_radio_column.h"
 #include "console/ttimer.h"
-#include "tests/console/event_loop_wait.h"
+#include "tests/support/event_loop_wait.h"
 #include "tests/support/case_name.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <QLineEdit>
 #include <QTest>
 
-#include "tests/console/event_loop_wait.h"
+#include "tests/support/event_loop_wait.h"
 #include "tests/console/form_fixture.h"
 #include "tests/support/case_name.h"
 

@@ -9,7 +9,7 @@
 #include <QTimer>
 #include <functional>
 
-#include "tests/console/event_loop_wait.h"
+#include "tests/support/event_loop_wait.h"
 #include "tests/console/form_fixture.h"
 #include "tests/support/case_name.h"
 

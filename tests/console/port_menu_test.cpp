@@ -7,8 +7,8 @@
 #include "console/main_window.h"
 #include "protocol/link_state.h"
 #include "sim/virtual_bus.h"
-#include "tests/console/event_loop_wait.h"
-#include "tests/console/qt_environment.h"
+#include "tests/support/event_loop_wait.h"
+#include "tests/support/qt_environment.h"
 #include "tests/support/case_name.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "console/spin_field.h"
-#include "tests/console/event_loop_wait.h"
+#include "tests/support/event_loop_wait.h"
 #include "tests/support/case_name.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <functional>
 
 #include "console/ttimer.h"
-#include "tests/console/event_loop_wait.h"
+#include "tests/support/event_loop_wait.h"
 #include "tests/support/case_name.h"
 
 namespace {

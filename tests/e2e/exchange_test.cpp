@@ -5,8 +5,8 @@
 #include <QTest>
 
 #include "protocol/link_state.h"
-#include "tests/console/event_loop_wait.h"
-#include "tests/e2e/window_fixture.h"
+#include "tests/support/event_loop_wait.h"
+#include "tests/support/window_fixture.h"
 #include "tests/support/case_name.h"
 
 namespace {

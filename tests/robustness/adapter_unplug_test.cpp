@@ -2,7 +2,7 @@
 // verdict, the next one reports that the port cannot be opened, and once the adapter is back
 // under its name the next query works again.
 #include "protocol/link_state.h"
-#include "tests/console/event_loop_wait.h"
+#include "tests/support/event_loop_wait.h"
 #include "tests/robustness/faulty_line.h"
 #include "tests/support/case_name.h"
 

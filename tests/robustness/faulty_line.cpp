@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "protocol/link_state.h"
-#include "tests/console/event_loop_wait.h"
+#include "tests/support/event_loop_wait.h"
 
 const char* const kOk = "   : \u041E\u041A.";
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/window_fixture.h"
+#include "tests/support/window_fixture.h"
 #include "tests/support/fake_sysfs.h"
 
 // The lines an exchange ends with: the verdict of its reply, the time-out, the CRC error, or the

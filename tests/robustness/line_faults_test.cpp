@@ -4,7 +4,7 @@
 #include <QTest>
 
 #include "protocol/link_state.h"
-#include "tests/console/event_loop_wait.h"
+#include "tests/support/event_loop_wait.h"
 #include "tests/robustness/faulty_line.h"
 #include "tests/support/case_name.h"
 

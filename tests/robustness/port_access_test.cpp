@@ -13,7 +13,7 @@
 
 #include "protocol/link_state.h"
 #include "serial/com_port.h"
-#include "tests/console/event_loop_wait.h"
+#include "tests/support/event_loop_wait.h"
 #include "tests/robustness/faulty_line.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "tests/console/qt_environment.h"
+#include "tests/support/qt_environment.h"
 #include "tests/robustness/faulty_line.h"
 #include "tests/sim/child_process.h"
 #include "tests/support/case_name.h"

@@ -16,7 +16,7 @@
 #include "protocol/link_state.h"
 #include "serial/main_thread_queue.h"
 #include "sim/crc16.h"
-#include "tests/console/event_loop_wait.h"
+#include "tests/support/event_loop_wait.h"
 #include "tests/robustness/faulty_line.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <QMessageBox>
 
 #include "protocol/link_state.h"
-#include "tests/console/event_loop_wait.h"
+#include "tests/support/event_loop_wait.h"
 #include "tests/robustness/faulty_line.h"
 
 namespace {

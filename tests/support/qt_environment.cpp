@@ -14,7 +14,7 @@
 #include "console/application.h"
 #include "console/console_look.h"
 #include "console/program_start.h"
-#include "tests/console/qt_environment.h"
+#include "tests/support/qt_environment.h"
 
 namespace {
 int argumentCount = 1;

@@ -1,4 +1,4 @@
-#include "tests/console/event_loop_wait.h"
+#include "tests/support/event_loop_wait.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

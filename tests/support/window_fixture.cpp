@@ -1,10 +1,10 @@
-#include "tests/e2e/window_fixture.h"
+#include "tests/support/window_fixture.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
 #include "protocol/link_state.h"
-#include "tests/console/event_loop_wait.h"
+#include "tests/support/event_loop_wait.h"
 
 void WindowOnBus::SetUp() {
   ResetLinkState();

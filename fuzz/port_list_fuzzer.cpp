@@ -11,17 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/property_check.h"
 #include "serial/port_discovery.h"
 
 namespace {
-
-// A broken property: says which, and stops the run as a finding.
-void Check(bool condition, const char* what, int line) {
-  if (condition) return;
-  std::fprintf(stderr, "property broken at line %d: %s\n", line, what);
-  std::abort();
-}
-#define CHECK(condition) Check((condition), #condition, __LINE__)
 
 // The lines the reader must give: split at LF, one CR before each LF dropped, no line after a
 // final LF.

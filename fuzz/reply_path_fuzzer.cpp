@@ -16,6 +16,7 @@
 #include <span>
 
 #include "fuzz/fake_console.h"
+#include "fuzz/property_check.h"
 #include "protocol/exchange.h"
 #include "protocol/link_state.h"
 #include "sim/crc16.h"
@@ -33,14 +34,6 @@ int CountVerdicts(const std::vector<std::string>& lines) {
     n += static_cast<int>(std::count(std::begin(kVerdicts), std::end(kVerdicts), line));
   return n;
 }
-
-// A broken property: says which, and stops the run as a finding.
-void Check(bool condition, const char* what, int line) {
-  if (condition) return;
-  std::fprintf(stderr, "property broken at line %d: %s\n", line, what);
-  std::abort();
-}
-#define CHECK(condition) Check((condition), #condition, __LINE__)
 
 // Function codes the interpretation answers with a verdict.
 bool HasVerdictCode(std::uint8_t function) {

@@ -7,21 +7,10 @@
 #include <random>
 #include <span>
 
+#include "fuzz/property_check.h"
 #include "sim/crc16.h"
 #include "sim/modbus_slave.h"
 #include "sim/transmission.h"
-
-namespace {
-
-// A broken property: says which, and stops the run as a finding.
-void Check(bool condition, const char* what, int line) {
-  if (condition) return;
-  std::fprintf(stderr, "property broken at line %d: %s\n", line, what);
-  std::abort();
-}
-#define CHECK(condition) Check((condition), #condition, __LINE__)
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 17) return 0;

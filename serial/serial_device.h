@@ -114,6 +114,9 @@ class TSerialDevice {
   struct Monitor;
   struct ErrorCounters;
 
+  // A copy of the time-outs taken under the lock, for one transfer.
+  TTimeoutSettings CurrentTimeouts();
+
   int fd_ = -1;
   int abortFd_ = -1;  // eventfd raised by AbortTransfers, in the poll set of every transfer
   int kickFd_ = -1;   // eventfd that wakes the monitor (written, read resumed, modem change)

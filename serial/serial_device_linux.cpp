@@ -248,15 +248,16 @@ int TSerialDevice::SetTimeouts(const TTimeoutSettings& timeouts) {
   return 0;
 }
 
+TTimeoutSettings TSerialDevice::CurrentTimeouts() {
+  std::lock_guard lock(mutex_);
+  return timeouts_;
+}
+
 TIoResult TSerialDevice::Write(const void* buffer, int count) {
   if (fd_ < 0) return {0, EBADF};
   if (count <= 0) return {0, 0};
   if (aborted_.load()) return {0, ECANCELED};
-  TTimeoutSettings t;
-  {
-    std::lock_guard lock(mutex_);
-    t = timeouts_;
-  }
+  const TTimeoutSettings t = CurrentTimeouts();
   Deadline deadline;
   if (t.writeTotalMultiplier != 0 || t.writeTotalConstant != 0) {
     deadline = After(std::uint64_t{t.writeTotalMultiplier} * static_cast<std::uint64_t>(count) +
@@ -295,11 +296,7 @@ TIoResult TSerialDevice::Read(void* buffer, int count) {
   if (fd_ < 0) return {0, EBADF};
   if (count <= 0) return {0, 0};
   if (aborted_.load()) return {0, ECANCELED};
-  TTimeoutSettings t;
-  {
-    std::lock_guard lock(mutex_);
-    t = timeouts_;
-  }
+  const TTimeoutSettings t = CurrentTimeouts();
   // The read time-outs as a serial driver gives them: an interval of "maximum" with no totals
   // takes what is there; with a total multiplier of "maximum" too, it waits up to the constant
   // for a first byte; otherwise the totals bound the whole read and the interval the silence

@@ -68,6 +68,26 @@ void ReadUsbDetails(const std::filesystem::path& device, const std::filesystem::
   }
 }
 
+// The driver of the hardware behind a tty. Since Linux 6.5 the serial core puts a "port" and a
+// "ctrl" device of its own (subsystem serial-base) between the tty and the UART's device: the
+// driver that names the hardware is the first one above them.
+std::string DriverOf(const std::filesystem::path& device) {
+  namespace fs = std::filesystem;
+  std::error_code failure;
+  fs::path folder = fs::canonical(device, failure);
+  if (failure) return {};
+  for (int level = 0; level < 4 && folder.has_parent_path(); ++level) {
+    std::error_code linkFailure;
+    const fs::path subsystem = fs::read_symlink(folder / "subsystem", linkFailure);
+    if (linkFailure || subsystem.filename() != "serial-base") {
+      const fs::path driver = fs::read_symlink(folder / "driver", linkFailure);
+      return linkFailure ? std::string() : driver.filename().string();
+    }
+    folder = folder.parent_path();
+  }
+  return {};
+}
+
 }  // namespace
 
 std::optional<std::vector<TPortDetails>> ReadSystemPortDetails() {
@@ -96,9 +116,7 @@ std::optional<std::vector<TPortDetails>> ReadSystemPortDetails(const std::string
     TPortDetails details;
     details.name = name;
     const fs::path device = fs::path(sysfsRoot) / "class" / "tty" / name / "device";
-    std::error_code driverFailure;
-    const fs::path driver = fs::read_symlink(device / "driver", driverFailure);
-    if (!driverFailure) details.driver = driver.filename().string();
+    details.driver = DriverOf(device);
     ReadUsbDetails(device, sysfsRoot, details);
     for (const auto& [port, link] : byId)
       if (port == name) details.byIdPaths.push_back(link);

@@ -12,7 +12,7 @@ class CliPorts : public ::testing::Test {
   void SetUp() override {
     sysfs_.AddUsbPort("ttyUSB0", {"ftdi_sio", "0403", "6001", "A50285BI", "FTDI", "FT232R"});
     sysfs_.AddUsbPort("ttyACM0", {"cdc_acm", "2341", "0043", "", "", ""});
-    sysfs_.AddPortWithDriver("ttyS10", "serial8250", 4);
+    sysfs_.AddPortWithDriver("ttyS10", "serial8250", 4, true);
     sysfs_.AddPortWithDriver("ttyS2", "serial8250", 4);
     sysfs_.AddPortWithDriver("ttyS3", "serial8250", 0);  // no UART behind it
     sysfs_.AddByIdLink("usb-FTDI_FT232R_A50285BI-if00-port0", "ttyUSB0");

@@ -56,7 +56,9 @@ TEST_F(CliOnBus, ScanFindsEveryDeviceAtItsRateAndTellsOthersApart) {
 TEST_F(CliOnBus, ScanAtEveryRateFindsASlowDevice) {
   Add(Device(2, 14, 1));  // 1200 Bd: a probe and its reply take 125 ms on the line
   bus_->Start();
-  const TCliRun run = RunCli({"scan", "-p", Port(), "--to", "2", "--rate", "all", kTestGap});
+  // A generous delay: at 1200 Bd the reply begins 96 ms after the write on an idle machine.
+  const TCliRun run =
+      RunCli({"scan", "-p", Port(), "--to", "2", "--rate", "all", "--delay", "400", kTestGap});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("found ТАРВИ-А at address 2, 1200 Bd: mode 0, power-up 0, on-command 2, "
                          "remember no\n"),

@@ -3,6 +3,7 @@
 #include <stdlib.h>
 
 #include <fstream>
+#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -49,16 +50,29 @@ void TFakeSysfs::AddUsbPort(const std::string& name, const TUsbAdapter& adapter)
   fs::create_directory_symlink(portDevice, entry / "device");
 }
 
-void TFakeSysfs::AddPortWithDriver(const std::string& name, const std::string& driver,
-                                   int uartType) {
+void TFakeSysfs::AddPortWithDriver(const std::string& name, const std::string& driver, int uartType,
+                                   bool serialBase) {
   const fs::path device = root_ / "devices" / "platform" / (name + "-device");
   fs::create_directories(device);
   const fs::path driverDir = root_ / "bus" / "platform" / "drivers" / driver;
   fs::create_directories(driverDir);
   fs::create_directory_symlink(driverDir, device / "driver");
+  fs::path ttyDevice = device;
+  if (serialBase) {
+    const fs::path bus = root_ / "bus" / "serial-base";
+    fs::create_directories(bus / "drivers" / "ctrl");
+    fs::create_directories(bus / "drivers" / "port");
+    const fs::path ctrl = device / (name + ":0");
+    ttyDevice = ctrl / (name + ":0.0");
+    fs::create_directories(ttyDevice);
+    for (const auto& [folder, role] : {std::pair{ctrl, "ctrl"}, std::pair{ttyDevice, "port"}}) {
+      fs::create_directory_symlink(bus, folder / "subsystem");
+      fs::create_directory_symlink(bus / "drivers" / role, folder / "driver");
+    }
+  }
   const fs::path entry = root_ / "class" / "tty" / name;
   fs::create_directories(entry);
-  fs::create_directory_symlink(device, entry / "device");
+  fs::create_directory_symlink(ttyDevice, entry / "device");
   if (uartType >= 0) std::ofstream(entry / "type") << uartType << "\n";
 }
 

@@ -25,8 +25,11 @@ class TFakeSysfs {
     std::string product;
   };
   void AddUsbPort(const std::string& name, const TUsbAdapter& adapter);
-  // A port whose device has a driver link (serial8250 for a UART on the board).
-  void AddPortWithDriver(const std::string& name, const std::string& driver, int uartType = -1);
+  // A port whose device has a driver link (serial8250 for a UART on the board). With serialBase,
+  // the serial core's "port" and "ctrl" devices stand between the tty and that device, as
+  // since Linux 6.5.
+  void AddPortWithDriver(const std::string& name, const std::string& driver, int uartType = -1,
+                         bool serialBase = false);
   // <DevRoot()>/serial/by-id/<linkName> -> ../../<port>, as udev makes it.
   void AddByIdLink(const std::string& linkName, const std::string& port);
   // The folder to point DEV_PATH at.

@@ -62,10 +62,16 @@ void TDeviceLine::SetReadTimeouts(std::int32_t firstByteWithinMs) {
 }
 
 void TDeviceLine::Discard() {
-  // Interval at its maximum and no totals: a read takes what is there and returns at once.
   TComTimeouts& timeouts = port_->Timeouts();
-  timeouts.SetReadTotalMultiplier(0);
-  timeouts.SetReadTotalConstant(0);
+  if (mayStillSend_) {
+    // Each read returns with what comes within the gap; the line is quiet once one brings none.
+    SetReadTimeouts(static_cast<std::int32_t>(gap_.count()));
+  } else {
+    // Interval at its maximum and no totals: a read takes what is there and returns at once.
+    timeouts.SetReadTotalMultiplier(0);
+    timeouts.SetReadTotalConstant(0);
+  }
+  mayStillSend_ = false;
   std::vector<std::uint8_t> dropped;
   std::array<std::uint8_t, 256> chunk{};
   for (int n; (n = port_->ReadPort(chunk.data(), static_cast<int>(chunk.size()))) > 0;)
@@ -96,9 +102,15 @@ TReply TDeviceLine::Exchange(const TRequestFrame& request, int expectedLength,
     };
     while (!complete()) {
       const int more = port_->ReadPort(reply.bytes.data() + count, expectedLength - count);
-      if (more <= 0) break;
+      if (more <= 0) {
+        // The silence is the line's, not ours: when this program was not running while the
+        // gap passed, the bytes that came meanwhile are waiting, and the reply goes on.
+        if (port_->InputQueueCount() > 0) continue;
+        break;
+      }
       count += more;
     }
+    mayStillSend_ = !complete();
     reply.lastByteAfter = Clock::now() - written;
   } else {
     reply.firstByteAfter = reply.lastByteAfter = Clock::now() - written;

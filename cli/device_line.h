@@ -49,8 +49,10 @@ class TDeviceLine {
   std::uint8_t Rate() const { return baudIndex_; }
   const std::string& PortName() const { return portName_; }
 
-  // Drops whatever waits in the input queue (the rest of an earlier reply, stray bytes), then
-  // writes the request and gathers its reply of up to expectedLength bytes.
+  // Drops whatever waits in the input queue (the rest of an earlier reply, stray bytes; after a
+  // reply that ended short of its length, until the line has been silent for the gap, so that
+  // the request does not go out while a device is still sending), then writes the request and
+  // gathers its reply of up to expectedLength bytes.
   TReply Exchange(const TRequestFrame& request, int expectedLength, std::chrono::milliseconds wait);
 
  private:
@@ -63,4 +65,5 @@ class TDeviceLine {
   std::unique_ptr<TComPort> port_;
   std::uint8_t baudIndex_ = 3;
   std::chrono::milliseconds gap_;
+  bool mayStillSend_ = false;  // the last reply ended by silence short of its length
 };

@@ -23,7 +23,8 @@ constexpr const char* kScanUsage =
     R"(Usage: tarvi-cli scan -p PORT [--rate RATE|LIST|all] [--from N] [--to N] [OPTION]...
 Probes the bus addresses one by one (a read of register 0, the device id) and reports every
 device of the family that answers, at once, with the rate it answered at and its parameter
-block. A valid reply from a device of another family is reported as such.
+block. A valid reply from a device of another family is reported as such; a garbled reply is
+asked for once more before it is reported.
 
   -p, --port PORT      the serial port
   -r, --rate RATES     the rate to scan at (default 9600), a list (9600,19200) or 'all' (the
@@ -156,8 +157,14 @@ int RunScan(TWords words) {
           std::cerr << '\r' << ProgressLine(progress, TerminalColumns()) << std::flush;
           barShown = true;
         }
-        const TProbeResult result = Probe(line, static_cast<std::uint8_t>(address), delay);
+        TProbeResult result = Probe(line, static_cast<std::uint8_t>(address), delay);
         ++probes;
+        // Somebody is there but the reply was damaged (noise, or a reply cut by a pause within
+        // it): ask once more before calling it garbled.
+        if (result.kind == TProbeResult::TKind::Garbled) {
+          result = Probe(line, static_cast<std::uint8_t>(address), delay);
+          ++probes;
+        }
         switch (result.kind) {
           case TProbeResult::TKind::Silent:
             break;
@@ -201,8 +208,14 @@ int RunScan(TWords words) {
             json.Member("model", ModelName(result.id)).Member("id", result.id);
             std::string details;
             try {
-              const TBlockReading reading =
-                  ReadParameterBlock(line, TTarget{result.address, baudIndex, options.timeout});
+              const TTarget target{result.address, baudIndex, options.timeout};
+              TBlockReading reading;
+              try {
+                reading = ReadParameterBlock(line, target);
+              } catch (const TDeviceFault& fault) {
+                if (fault.Kind != TFaultKind::CrcError) throw;
+                reading = ReadParameterBlock(line, target);  // once more, as for a probe
+              }
               json.Key("block");
               WriteBlockJson(json, reading.block);
               details = BlockSummary(reading.block);

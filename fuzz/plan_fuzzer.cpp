@@ -1,7 +1,8 @@
 // The commissioning plan parser: any bytes in, a plan out, never a crash or a read outside the
-// text. Properties: a plan has rows to carry out or errors that refuse it; every row holds values the device
-// knows (address 1..247, a rate of the family, modes 0 and 2..10) and asks for something; every
-// error names a line of the text (or 0) and says something; no device is planned twice.
+// text. Properties: a plan has rows to carry out or errors that refuse it; every row holds values
+// the device knows (address 1..247, a rate of the family, modes 0 and 2..10) and asks for
+// something; every error names a line of the text (or 0) and says something; no device is planned
+// twice.
 #include <cstddef>
 #include <cstdint>
 #include <set>

@@ -53,7 +53,7 @@ TEST(SystemPortDetails, DriverUsbIdsSerialNumberAndStableNames) {
   sysfs.AddUsbPort("ttyUSB0", {"ch341", "1a86", "7523", "", "", "USB Serial"});
   sysfs.AddUsbPort("ttyACM0", {"cdc_acm", "2341", "0043", "7573530", "", ""});
   sysfs.AddPortWithDriver("ttyS0", "serial8250", 4, true);  // behind the serial core's devices
-  sysfs.AddPortWithDriver("ttyS1", "serial8250", 0);  // no UART behind it: not listed
+  sysfs.AddPortWithDriver("ttyS1", "serial8250", 0);        // no UART behind it: not listed
   sysfs.AddByIdLink("usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0", "ttyUSB1");
   sysfs.AddByIdLink("usb-1a86_USB_Serial-if00-port0", "ttyUSB0");
 

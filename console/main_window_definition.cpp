@@ -8,6 +8,7 @@
 #include "console/console_look.h"
 #include "console/main_window.h"
 #include "console/repeat_icon.h"
+#include "protocol/device_modes.h"
 #include "protocol/link_state.h"
 
 namespace {
@@ -87,25 +88,20 @@ void TForm1::BuildModeGroup() {
       TeGroupBox1);
   TeGroupBox6->setGeometry(12, 98, 409, 215);
 
+  // The captions are the shared mode table's row labels; the layout is the window's own.
   struct Row {
     int mode;
     QLabel** label;
-    const char* caption;
     QRadioButton** a;
     QRadioButton** b;
     int top;
   };
   const Row rows[] = {
-      {0, &TeLabel8, "  0: ОТКЛ.", &A0_Button, &B0_Button, 16},
-      {2, &TeLabel1, "  2: ВКЛ. СВЕТ ПОСТ. И ЗВУК *", &A2_Button, &B2_Button, 40},
-      {3, &TeLabel2, "  3: ВКЛ. СВЕТ 2Гц И ЗВУК", &A3_Button, &B3_Button, 56},
-      {4, &TeLabel3, "  4: ВКЛ. СВЕТ 1 Гц И ЗВУК", &A4_Button, &B4_Button, 72},
-      {5, &TeLabel7, "  5: ВКЛ. СВЕТ 0,5 Гц И ЗВУК", &A5_Button, &B5_Button, 88},
-      {6, &TeLabel9, "  6: ВКЛ. СВЕТ ПОСТ.", &A6_Button, &B6_Button, 112},
-      {7, &TeLabel10, "  7: ВКЛ. СВЕТ 2 Гц", &A7_Button, &B7_Button, 128},
-      {8, &TeLabel11, "  8: ВКЛ. СВЕТ 1 Гц", &A8_Button, &B8_Button, 144},
-      {9, &TeLabel12, "  9: ВКЛ. СВЕТ 0,5 Гц", &A9_Button, &B9_Button, 160},
-      {10, &TeLabel13, "10: ВКЛ. ЗВУК", &A10_Button, &B10_Button, 184},
+      {0, &TeLabel8, &A0_Button, &B0_Button, 16},   {2, &TeLabel1, &A2_Button, &B2_Button, 40},
+      {3, &TeLabel2, &A3_Button, &B3_Button, 56},   {4, &TeLabel3, &A4_Button, &B4_Button, 72},
+      {5, &TeLabel7, &A5_Button, &B5_Button, 88},   {6, &TeLabel9, &A6_Button, &B6_Button, 112},
+      {7, &TeLabel10, &A7_Button, &B7_Button, 128}, {8, &TeLabel11, &A8_Button, &B8_Button, 144},
+      {9, &TeLabel12, &A9_Button, &B9_Button, 160}, {10, &TeLabel13, &A10_Button, &B10_Button, 184},
   };
 
   // Each radio column stands centred under its heading in the caption, wherever the caption font
@@ -121,7 +117,8 @@ void TForm1::BuildModeGroup() {
   ColumnA = std::make_unique<TRadioColumn>(this);
   ColumnB = std::make_unique<TRadioColumn>(this);
   for (const Row& row : rows) {
-    auto* label = new QLabel(QString::fromUtf8(row.caption), TeGroupBox6);
+    auto* label = new QLabel(QString::fromUtf8(FindMode(static_cast<unsigned>(row.mode))->rowLabel),
+                             TeGroupBox6);
     label->setFont(SansFont(11));
     label->setGeometry(24, row.top, leftA - 24 - 4, kRadioSize);
     label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);

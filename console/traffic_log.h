@@ -14,17 +14,7 @@
 #include <vector>
 
 #include "protocol/console_link.h"
-
-// Two upper-case hexadecimal digits, high nibble first: 10 -> "0A", 247 -> "F7".
-std::string ByteToHex(std::uint8_t value);
-
-// "TX : " followed by the 8 bytes of a request, each as two digits and one blank.
-std::string RequestLine(const std::uint8_t* frame);
-
-// The reply lines: "RX : " and up to 17 byte cells, then five blanks and up to 17 cells on each
-// further line; 17 or more bytes give count / 17 + 1 lines, so a count that is a multiple of 17
-// ends with a line of the five blanks alone.
-std::vector<std::string> ReplyLines(const std::uint8_t* bytes, std::size_t count);
+#include "protocol/traffic_lines.h"
 
 class TTrafficLog : public QPlainTextEdit, public TTrafficLogView {
  public:

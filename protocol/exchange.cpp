@@ -9,17 +9,12 @@
 #include "protocol/frame.h"
 #include "protocol/link_state.h"
 #include "protocol/log_lines.h"
+#include "protocol/reply_timing.h"
 #include "protocol/search.h"
 #include "serial/com_port.h"
 #include "serial/main_thread_queue.h"
 
 namespace {
-
-constexpr std::uint8_t kFunctionRead = 3;
-constexpr std::uint8_t kFunctionWrite = 6;
-constexpr std::uint32_t kWriteTimeoutMs = 350;
-constexpr std::uint32_t kTakeUpDelayMs = 5;
-constexpr int kRequestLength = 8;
 
 // ExpectedRxLength as the monitor thread reads it. The send sets LinkState.ExpectedRxLength on
 // the main thread before writing the request; the reply's bytes reach the monitor through the
@@ -48,9 +43,9 @@ void Send(std::uint8_t function, std::uint16_t reg, std::uint16_t valueOrCount,
   TComPort& port = console.Port();
   try {
     port.OpenPort();
-    const bool isWrite = function == kFunctionWrite;
-    LinkState.ExpectedRxLength =
-        isWrite ? std::uint8_t{8} : static_cast<std::uint8_t>(2 * valueOrCount + 5);
+    const bool isWrite = function == kFunctionWriteRegister;
+    LinkState.ExpectedRxLength = static_cast<std::uint8_t>(
+        isWrite ? kWriteEchoLength : ReadReplyLength(static_cast<int>(valueOrCount)));
     expectedForReceiver.store(LinkState.ExpectedRxLength, std::memory_order_release);
     port.WritePort(ExchangeBuffer.data(), kRequestLength);
     TProtocolTimer& timer = console.RxTimer();
@@ -76,26 +71,17 @@ void Send(std::uint8_t function, std::uint16_t reg, std::uint16_t valueOrCount,
 }  // namespace
 
 std::uint32_t ReplyTimeoutMs(bool isWrite) {
-  if (isWrite) return kWriteTimeoutMs;
+  if (isWrite) return kWriteReplyTimeoutMs;
   if (LinkState.SearchState == kSearchRunning) return LinkState.SearchDelayMs;
-  switch (LinkState.BaudIndex) {
-    case 0:
-      return 3000;
-    case 1:
-      return 1500;
-    case 2:
-      return 700;
-    default:
-      return 350;
-  }
+  return ReadReplyTimeoutMs(LinkState.BaudIndex);
 }
 
 void SendWriteRegister(std::uint16_t reg, std::uint16_t value, TTrafficLogView& log) {
-  Send(kFunctionWrite, reg, value, log);
+  Send(kFunctionWriteRegister, reg, value, log);
 }
 
 void SendReadRegisters(std::uint16_t first, std::uint16_t count, TTrafficLogView& log) {
-  Send(kFunctionRead, first, count, log);
+  Send(kFunctionReadRegisters, first, count, log);
 }
 
 void ReceiveStep(TCustomComPort& port) {

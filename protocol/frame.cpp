@@ -1,5 +1,7 @@
 #include "protocol/frame.h"
 
+#include <algorithm>
+
 #include "protocol/link_state.h"
 
 std::uint16_t CalcCrc16(const std::uint8_t* data, std::uint16_t length) {
@@ -17,26 +19,40 @@ std::uint16_t CalcCrc16(const std::uint8_t* data, std::uint16_t length) {
   return crc;
 }
 
+TRequestFrame MakeRequestFrame(std::uint8_t address, std::uint8_t function, std::uint16_t reg,
+                               std::uint16_t valueOrCount) {
+  TRequestFrame frame{};
+  frame[0] = address;
+  frame[1] = function;
+  frame[2] = static_cast<std::uint8_t>(reg >> 8);
+  frame[3] = static_cast<std::uint8_t>(reg & 0xFF);
+  frame[4] = static_cast<std::uint8_t>(valueOrCount >> 8);
+  frame[5] = static_cast<std::uint8_t>(valueOrCount & 0xFF);
+  const std::uint16_t crc = CalcCrc16(frame.data(), 6);
+  frame[6] = static_cast<std::uint8_t>(crc & 0xFF);
+  frame[7] = static_cast<std::uint8_t>(crc >> 8);
+  return frame;
+}
+
+bool FrameCrcValid(const std::uint8_t* bytes, std::size_t count) {
+  // A one-byte reply leaves no CRC to compare; counting it as bad keeps the read inside the
+  // received byte. A frame longer than any CRC length cannot be a reply of the family.
+  if (count < 2 || count > 0xFFFF) return false;
+  const std::uint16_t computed = CalcCrc16(bytes, static_cast<std::uint16_t>(count - 2));
+  const std::uint16_t stored =
+      static_cast<std::uint16_t>(bytes[count - 2] | (bytes[count - 1] << 8));
+  return computed == stored;
+}
+
 void BuildRequest(std::uint8_t function, std::uint16_t reg, std::uint16_t valueOrCount) {
-  ExchangeBuffer[0] = LinkState.DeviceAddress;
-  ExchangeBuffer[1] = function;
-  ExchangeBuffer[2] = static_cast<std::uint8_t>(reg >> 8);
-  ExchangeBuffer[3] = static_cast<std::uint8_t>(reg & 0xFF);
-  ExchangeBuffer[4] = static_cast<std::uint8_t>(valueOrCount >> 8);
-  ExchangeBuffer[5] = static_cast<std::uint8_t>(valueOrCount & 0xFF);
-  const std::uint16_t crc = CalcCrc16(ExchangeBuffer.data(), 6);
-  ExchangeBuffer[6] = static_cast<std::uint8_t>(crc & 0xFF);
-  ExchangeBuffer[7] = static_cast<std::uint8_t>(crc >> 8);
+  const TRequestFrame frame =
+      MakeRequestFrame(LinkState.DeviceAddress, function, reg, valueOrCount);
+  std::copy(frame.begin(), frame.end(), ExchangeBuffer.begin());
 }
 
 bool CheckReplyCrc() {
+  // RxCount can never exceed the buffer, but a corrupt count must not read past it.
   const std::size_t n = LinkState.RxCount;
-  // A one-byte reply leaves no CRC to compare; counting it as bad keeps the read inside the
-  // received byte. RxCount can never exceed the buffer, but a corrupt count must not read past it.
-  if (n < 2 || n > ExchangeBuffer.size()) return false;
-  const std::uint16_t computed =
-      CalcCrc16(ExchangeBuffer.data(), static_cast<std::uint16_t>(n - 2));
-  const std::uint16_t stored =
-      static_cast<std::uint16_t>(ExchangeBuffer[n - 2] | (ExchangeBuffer[n - 1] << 8));
-  return computed == stored;
+  if (n > ExchangeBuffer.size()) return false;
+  return FrameCrcValid(ExchangeBuffer.data(), n);
 }

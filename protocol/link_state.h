@@ -9,7 +9,7 @@
 #include <array>
 #include <cstdint>
 
-#include "serial/com_types.h"
+#include "protocol/baud_rates.h"
 
 // The codes held in LinkState.PendingRequest.
 enum RequestKind : std::uint8_t {
@@ -42,17 +42,6 @@ inline constexpr std::size_t kExchangeBufferSize = 256;
 
 extern TLinkState LinkState;
 extern std::array<std::uint8_t, kExchangeBufferSize> ExchangeBuffer;
-
-// The eight rates of the device family; BaudIndex indexes it and the device's baud code is the
-// index plus one.
-inline constexpr std::array<std::uint32_t, 8> BaudTable = {1200,  2400,  4800,  9600,
-                                                           14400, 19200, 38400, 57600};
-
-// The rate of a BaudTable index as text ("1200" .. "57600").
-const char* BaudText(std::uint8_t baudIndex);
-
-// The serial component's rate of a BaudTable index (br1200 .. br57600); 9600 outside 0..7.
-TBaudRate ComBaudRate(std::uint8_t baudIndex);
 
 // Puts LinkState and ExchangeBuffer back to their program-start values: all zero, then the
 // values the protocol module gives at start (BusyFlag 0, SearchState 0, SearchDelayMs 150).

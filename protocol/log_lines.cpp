@@ -1,21 +1,15 @@
 #include "protocol/log_lines.h"
 
-#include <array>
+#include "protocol/device_models.h"
+#include "protocol/device_modes.h"
 
 const char* ModeLine(unsigned mode) {
-  // The mode lines spell "&" where the window's row labels say "И", and put no blank before "Гц".
-  static constexpr std::array<const char*, 11> kLines = {
-      "   : РЕЖИМ РАБОТЫ - <ОТКЛ.>",
-      nullptr,
-      "   : РЕЖИМ РАБОТЫ - <ВКЛ. СВЕТ ПОСТ. & ЗВУК>",
-      "   : РЕЖИМ РАБОТЫ - <ВКЛ. СВЕТ 2Гц & ЗВУК>",
-      "   : РЕЖИМ РАБОТЫ - <ВКЛ. СВЕТ 1Гц & ЗВУК>",
-      "   : РЕЖИМ РАБОТЫ - <ВКЛ. СВЕТ 0,5Гц & ЗВУК>",
-      "   : РЕЖИМ РАБОТЫ - <ВКЛ. СВЕТ ПОСТ.>",
-      "   : РЕЖИМ РАБОТЫ - <ВКЛ. СВЕТ 2Гц>",
-      "   : РЕЖИМ РАБОТЫ - <ВКЛ. СВЕТ 1Гц>",
-      "   : РЕЖИМ РАБОТЫ - <ВКЛ. СВЕТ 0,5Гц>",
-      "   : РЕЖИМ РАБОТЫ - <ВКЛ. ЗВУК>",
-  };
-  return mode < kLines.size() ? kLines[mode] : nullptr;
+  const TModeFacts* facts = FindMode(mode);
+  return facts != nullptr ? facts->logLine : nullptr;
+}
+
+std::string FoundDeviceLine(unsigned id) {
+  const char* model = ModelName(id);
+  if (model == nullptr) return {};
+  return std::string("   : ОБНАРУЖЕН ПРИБОР <") + model + "> ПО АДРЕСУ ";
 }

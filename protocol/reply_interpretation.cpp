@@ -3,8 +3,10 @@
 #include <string>
 
 #include "protocol/console_link.h"
+#include "protocol/device_modes.h"
 #include "protocol/link_state.h"
 #include "protocol/log_lines.h"
+#include "protocol/parameter_block.h"
 #include "protocol/registers.h"
 #include "protocol/search.h"
 #include "protocol/status_texts.h"
@@ -12,21 +14,12 @@
 
 namespace {
 
-constexpr int kParameterBlockLength = 19;
-constexpr int kParameterByteCount = 14;
-// The shortest function-3 reply that holds a register: address, function, count, one value, CRC.
-constexpr int kShortestRegisterReply = 7;
 // An echo of a write holds the written value's low byte at position 5.
 constexpr int kEchoValueLow = 5;
 
-// Register k of a function-3 reply, high byte first.
+// Register k of the function-3 reply in ExchangeBuffer, high byte first.
 unsigned RegisterValue(int k) {
-  return ExchangeBuffer[static_cast<std::size_t>(3 + 2 * k)] * 256u +
-         ExchangeBuffer[static_cast<std::size_t>(4 + 2 * k)];
-}
-
-bool IsOfferedMode(unsigned mode) {
-  return mode == 0 || (mode >= 2 && mode <= 10);
+  return ReplyRegister(ExchangeBuffer.data(), k);
 }
 
 bool Received(int position) {
@@ -72,20 +65,15 @@ void DispatchReply() {
 std::uint8_t ParseParameters() {
   TConsoleLink& console = Console();
   TTrafficLogView& log = console.Log();
-  // A block is never read past the bytes received: a reply too short to hold register 0 is
-  // rejected before its id is looked at.
-  if (LinkState.RxCount < kShortestRegisterReply) {
-    log.AddLine(kLineBadLength);
-    return rkBadCrc;
-  }
-  const unsigned id = RegisterValue(0);
-  if (id != kIdTarviA && id != kIdTarviZA) {
-    log.AddLine(kLineBadId);
-    return rkBadCrc;
-  }
-  if (ExchangeBuffer[2] != kParameterByteCount || LinkState.RxCount < kParameterBlockLength) {
-    log.AddLine(kLineBadLength);
-    return rkBadCrc;
+  switch (CheckParameterBlock(ExchangeBuffer.data(), LinkState.RxCount)) {
+    case TBlockCheck::BadId:
+      log.AddLine(kLineBadId);
+      return rkBadCrc;
+    case TBlockCheck::BadLength:
+      log.AddLine(kLineBadLength);
+      return rkBadCrc;
+    case TBlockCheck::Ok:
+      break;
   }
   console.ClearModeButtons();
   if (const char* line = ModeLine(RegisterValue(kRegisterOnOff))) log.AddLine(line);

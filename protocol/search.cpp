@@ -4,13 +4,13 @@
 #include "protocol/exchange.h"
 #include "protocol/link_state.h"
 #include "protocol/log_lines.h"
+#include "protocol/parameter_block.h"
 #include "protocol/registers.h"
 
 namespace {
 
 constexpr std::uint8_t kLastAddress = 247;
 constexpr std::uint32_t kStepDelayMs = 5;
-constexpr int kShortestProbeReply = 7;
 
 // What Stop, a find and the end of the scan share: the search controls back at rest and the
 // address field showing where the search ended.
@@ -67,12 +67,9 @@ void SearchEndTest() {
 
 std::uint8_t ReportFoundDevice() {
   // A reply too short to hold a register names no device.
-  if (LinkState.RxCount < kShortestProbeReply) return rkSearchProbe;
-  const unsigned id = ExchangeBuffer[3] * 256u + ExchangeBuffer[4];
-  const char* line = id == kIdTarviA    ? kLineFoundTarviA
-                     : id == kIdTarviZA ? kLineFoundTarviZA
-                                        : nullptr;
-  if (line == nullptr) return rkSearchProbe;
+  if (LinkState.RxCount < kShortestRegisterReply) return rkSearchProbe;
+  const std::string line = FoundDeviceLine(ReplyRegister(ExchangeBuffer.data(), kRegisterId));
+  if (line.empty()) return rkSearchProbe;
   TConsoleLink& console = Console();
   LinkState.SearchState = 0;
   // The address comes from the reply, so a late reply is credited to the device that sent it.

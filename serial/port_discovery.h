@@ -17,6 +17,26 @@
 std::optional<std::vector<std::string>> ReadSystemPortList();
 std::optional<std::vector<std::string>> ReadSystemPortList(const std::string& sysfsRoot);
 
+// What the system tells about one port, for listing; empty texts where it tells nothing.
+struct TPortDetails {
+  std::string name;          // the kernel name, as ReadSystemPortList gives it
+  std::string driver;        // ftdi_sio, ch341, cp210x, cdc_acm, serial8250, ...
+  std::string usbVendorId;   // four hex digits, USB adapters only
+  std::string usbProductId;  // four hex digits
+  std::string serialNumber;  // the USB serial number, where the adapter has one
+  std::string manufacturer;  // the USB manufacturer and product strings
+  std::string product;
+  std::vector<std::string> byIdPaths;  // stable names that point at the port, sorted
+};
+
+// The ports of ReadSystemPortList, in the same order, with their details; std::nullopt when the
+// list cannot be read. The stable names come from <devRoot>/serial/by-id. The roots are
+// $SYSFS_PATH (else /sys) and $DEV_PATH (else /dev), so tests can point both at folders of their
+// own.
+std::optional<std::vector<TPortDetails>> ReadSystemPortDetails();
+std::optional<std::vector<TPortDetails>> ReadSystemPortDetails(const std::string& sysfsRoot,
+                                                               const std::string& devRoot);
+
 // Orders names with their digit runs compared as numbers: ttyS2 before ttyS10.
 bool NaturalLess(const std::string& a, const std::string& b);
 

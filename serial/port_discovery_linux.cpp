@@ -5,8 +5,10 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
+#include <utility>
 
 #include "serial/port_discovery.h"
 
@@ -29,11 +31,103 @@ bool IsPhantomUart(const std::string& entryPath, const std::string& name) {
   return (type >> value) && value == 0;
 }
 
+std::string RootFrom(const char* variable, const char* fallback) {
+  const char* root = std::getenv(variable);
+  return root != nullptr && *root != '\0' ? root : fallback;
+}
+
+// The first line of a sysfs attribute file, or "" when there is none.
+std::string ReadAttribute(const std::filesystem::path& file) {
+  std::ifstream in(file);
+  std::string line;
+  std::getline(in, line);
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == ' '))
+    line.pop_back();
+  return line;
+}
+
+// The USB device above a tty: the nearest folder upward from the tty's device that holds an
+// idVendor file (for ttyUSB the port sits under the interface, which sits under the device).
+void ReadUsbDetails(const std::filesystem::path& device, const std::filesystem::path& sysfsRoot,
+                    TPortDetails& details) {
+  std::error_code failure;
+  std::filesystem::path folder = std::filesystem::canonical(device, failure);
+  if (failure) return;
+  const std::filesystem::path root = std::filesystem::canonical(sysfsRoot, failure);
+  for (int level = 0; level < 6 && !folder.empty() && folder != root; ++level) {
+    if (Exists((folder / "idVendor").string())) {
+      details.usbVendorId = ReadAttribute(folder / "idVendor");
+      details.usbProductId = ReadAttribute(folder / "idProduct");
+      details.serialNumber = ReadAttribute(folder / "serial");
+      details.manufacturer = ReadAttribute(folder / "manufacturer");
+      details.product = ReadAttribute(folder / "product");
+      return;
+    }
+    if (folder == folder.parent_path()) return;
+    folder = folder.parent_path();
+  }
+}
+
+// The driver of the hardware behind a tty. Since Linux 6.5 the serial core puts a "port" and a
+// "ctrl" device of its own (subsystem serial-base) between the tty and the UART's device: the
+// driver that names the hardware is the first one above them.
+std::string DriverOf(const std::filesystem::path& device) {
+  namespace fs = std::filesystem;
+  std::error_code failure;
+  fs::path folder = fs::canonical(device, failure);
+  if (failure) return {};
+  for (int level = 0; level < 4 && folder.has_parent_path(); ++level) {
+    std::error_code linkFailure;
+    const fs::path subsystem = fs::read_symlink(folder / "subsystem", linkFailure);
+    if (linkFailure || subsystem.filename() != "serial-base") {
+      const fs::path driver = fs::read_symlink(folder / "driver", linkFailure);
+      return linkFailure ? std::string() : driver.filename().string();
+    }
+    folder = folder.parent_path();
+  }
+  return {};
+}
+
 }  // namespace
 
+std::optional<std::vector<TPortDetails>> ReadSystemPortDetails() {
+  return ReadSystemPortDetails(RootFrom("SYSFS_PATH", "/sys"), RootFrom("DEV_PATH", "/dev"));
+}
+
+std::optional<std::vector<TPortDetails>> ReadSystemPortDetails(const std::string& sysfsRoot,
+                                                               const std::string& devRoot) {
+  namespace fs = std::filesystem;
+  const std::optional<std::vector<std::string>> names = ReadSystemPortList(sysfsRoot);
+  if (!names) return std::nullopt;
+
+  // by-id holds links such as usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0 -> ../../ttyUSB0.
+  std::vector<std::pair<std::string, std::string>> byId;  // (port name, link path)
+  std::error_code failure;
+  const fs::path byIdDir = fs::path(devRoot) / "serial" / "by-id";
+  for (fs::directory_iterator it(byIdDir, failure), end; !failure && it != end;
+       it.increment(failure)) {
+    std::error_code linkFailure;
+    const fs::path target = fs::read_symlink(it->path(), linkFailure);
+    if (!linkFailure) byId.emplace_back(target.filename().string(), it->path().string());
+  }
+
+  std::vector<TPortDetails> ports;
+  for (const std::string& name : *names) {
+    TPortDetails details;
+    details.name = name;
+    const fs::path device = fs::path(sysfsRoot) / "class" / "tty" / name / "device";
+    details.driver = DriverOf(device);
+    ReadUsbDetails(device, sysfsRoot, details);
+    for (const auto& [port, link] : byId)
+      if (port == name) details.byIdPaths.push_back(link);
+    std::sort(details.byIdPaths.begin(), details.byIdPaths.end());
+    ports.push_back(std::move(details));
+  }
+  return ports;
+}
+
 std::optional<std::vector<std::string>> ReadSystemPortList() {
-  const char* root = std::getenv("SYSFS_PATH");
-  return ReadSystemPortList(root != nullptr && *root != '\0' ? root : "/sys");
+  return ReadSystemPortList(RootFrom("SYSFS_PATH", "/sys"));
 }
 
 std::optional<std::vector<std::string>> ReadSystemPortList(const std::string& sysfsRoot) {

@@ -47,6 +47,46 @@ TEST(SystemPortList, RootComesFromSysfsPath) {
   EXPECT_EQ(names, (Names{"ttyUSB3"}));
 }
 
+TEST(SystemPortDetails, DriverUsbIdsSerialNumberAndStableNames) {
+  TFakeSysfs sysfs;
+  sysfs.AddUsbPort("ttyUSB1", {"ftdi_sio", "0403", "6001", "A50285BI", "FTDI", "FT232R USB UART"});
+  sysfs.AddUsbPort("ttyUSB0", {"ch341", "1a86", "7523", "", "", "USB Serial"});
+  sysfs.AddUsbPort("ttyACM0", {"cdc_acm", "2341", "0043", "7573530", "", ""});
+  sysfs.AddPortWithDriver("ttyS0", "serial8250", 4, true);  // behind the serial core's devices
+  sysfs.AddPortWithDriver("ttyS1", "serial8250", 0);        // no UART behind it: not listed
+  sysfs.AddByIdLink("usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0", "ttyUSB1");
+  sysfs.AddByIdLink("usb-1a86_USB_Serial-if00-port0", "ttyUSB0");
+
+  const auto ports = ReadSystemPortDetails(sysfs.Root(), sysfs.DevRoot());
+  ASSERT_TRUE(ports.has_value());
+  ASSERT_EQ(ports->size(), 4u);
+  const TPortDetails& acm = (*ports)[0];
+  EXPECT_EQ(acm.name, "ttyACM0");
+  EXPECT_EQ(acm.driver, "cdc_acm");
+  EXPECT_EQ(acm.usbVendorId + ":" + acm.usbProductId, "2341:0043");
+  EXPECT_EQ(acm.serialNumber, "7573530");
+  EXPECT_TRUE(acm.byIdPaths.empty());
+  const TPortDetails& uart = (*ports)[1];
+  EXPECT_EQ(uart.name, "ttyS0");
+  EXPECT_EQ(uart.driver, "serial8250");
+  EXPECT_EQ(uart.usbVendorId, "");
+  const TPortDetails& ch341 = (*ports)[2];
+  EXPECT_EQ(ch341.name, "ttyUSB0");
+  EXPECT_EQ(ch341.driver, "ch341");
+  EXPECT_EQ(ch341.serialNumber, "");  // this chip has none
+  EXPECT_EQ(ch341.product, "USB Serial");
+  EXPECT_EQ(ch341.byIdPaths,
+            (Names{sysfs.DevRoot() + "/serial/by-id/usb-1a86_USB_Serial-if00-port0"}));
+  const TPortDetails& ftdi = (*ports)[3];
+  EXPECT_EQ(ftdi.driver, "ftdi_sio");
+  EXPECT_EQ(ftdi.usbVendorId + ":" + ftdi.usbProductId, "0403:6001");
+  EXPECT_EQ(ftdi.serialNumber, "A50285BI");
+  EXPECT_EQ(ftdi.manufacturer, "FTDI");
+  ASSERT_EQ(ftdi.byIdPaths.size(), 1u);
+
+  EXPECT_FALSE(ReadSystemPortDetails(sysfs.Root() + "/missing", sysfs.DevRoot()).has_value());
+}
+
 TEST(SystemPortList, NaturalOrder) {
   EXPECT_TRUE(NaturalLess("ttyS2", "ttyS10"));
   EXPECT_FALSE(NaturalLess("ttyS10", "ttyS2"));

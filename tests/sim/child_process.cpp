@@ -118,6 +118,11 @@ std::string TChildProcess::Stderr() {
   return errText_;
 }
 
+std::string TChildProcess::Stdout() {
+  Drain(out_, outText_);
+  return outText_;
+}
+
 std::string BinDir() {
   const char* dir = std::getenv("TARVI_BIN_DIR");
   if (dir && *dir) return dir;

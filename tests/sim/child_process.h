@@ -23,6 +23,8 @@ class TChildProcess {
   std::optional<int> Wait(std::chrono::milliseconds timeout);
   // Everything it wrote on stderr so far (after Wait: all of it).
   std::string Stderr();
+  // What it wrote on stdout so far that ReadLine has not taken (after Wait: all of the rest).
+  std::string Stdout();
 
  private:
   void Drain(int fd, std::string& into);

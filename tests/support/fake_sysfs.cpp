@@ -3,6 +3,7 @@
 #include <stdlib.h>
 
 #include <fstream>
+#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -29,6 +30,56 @@ void TFakeSysfs::AddPort(const std::string& name, int uartType) {
   fs::create_directories(entry);
   fs::create_directory_symlink(root_ / "devices" / "platform", entry / "device");
   if (uartType >= 0) std::ofstream(entry / "type") << uartType << "\n";
+}
+
+void TFakeSysfs::AddUsbPort(const std::string& name, const TUsbAdapter& adapter) {
+  const fs::path usbDevice = root_ / "devices" / "usb1" / ("1-" + name);
+  const fs::path portDevice = usbDevice / ("1-" + name + ":1.0") / name;
+  fs::create_directories(portDevice);
+  std::ofstream(usbDevice / "idVendor") << adapter.vendorId << "\n";
+  std::ofstream(usbDevice / "idProduct") << adapter.productId << "\n";
+  if (!adapter.serial.empty()) std::ofstream(usbDevice / "serial") << adapter.serial << "\n";
+  if (!adapter.manufacturer.empty())
+    std::ofstream(usbDevice / "manufacturer") << adapter.manufacturer << "\n";
+  if (!adapter.product.empty()) std::ofstream(usbDevice / "product") << adapter.product << "\n";
+  const fs::path driver = root_ / "bus" / "usb" / "drivers" / adapter.driver;
+  fs::create_directories(driver);
+  fs::create_directory_symlink(driver, portDevice / "driver");
+  const fs::path entry = root_ / "class" / "tty" / name;
+  fs::create_directories(entry);
+  fs::create_directory_symlink(portDevice, entry / "device");
+}
+
+void TFakeSysfs::AddPortWithDriver(const std::string& name, const std::string& driver, int uartType,
+                                   bool serialBase) {
+  const fs::path device = root_ / "devices" / "platform" / (name + "-device");
+  fs::create_directories(device);
+  const fs::path driverDir = root_ / "bus" / "platform" / "drivers" / driver;
+  fs::create_directories(driverDir);
+  fs::create_directory_symlink(driverDir, device / "driver");
+  fs::path ttyDevice = device;
+  if (serialBase) {
+    const fs::path bus = root_ / "bus" / "serial-base";
+    fs::create_directories(bus / "drivers" / "ctrl");
+    fs::create_directories(bus / "drivers" / "port");
+    const fs::path ctrl = device / (name + ":0");
+    ttyDevice = ctrl / (name + ":0.0");
+    fs::create_directories(ttyDevice);
+    for (const auto& [folder, role] : {std::pair{ctrl, "ctrl"}, std::pair{ttyDevice, "port"}}) {
+      fs::create_directory_symlink(bus, folder / "subsystem");
+      fs::create_directory_symlink(bus / "drivers" / role, folder / "driver");
+    }
+  }
+  const fs::path entry = root_ / "class" / "tty" / name;
+  fs::create_directories(entry);
+  fs::create_directory_symlink(ttyDevice, entry / "device");
+  if (uartType >= 0) std::ofstream(entry / "type") << uartType << "\n";
+}
+
+void TFakeSysfs::AddByIdLink(const std::string& linkName, const std::string& port) {
+  const fs::path dir = root_ / "dev" / "serial" / "by-id";
+  fs::create_directories(dir);
+  fs::create_symlink(fs::path("../..") / port, dir / linkName);
 }
 
 void TFakeSysfs::AddVirtualTerminal(const std::string& name) {

@@ -14,6 +14,27 @@ class TFakeSysfs {
 
   // A port backed by hardware (it has a `device` link); uartType >= 0 also writes its `type`.
   void AddPort(const std::string& name, int uartType = -1);
+  // A port of a USB adapter: its device sits under a USB device folder that holds the ids, the
+  // serial number (none when empty) and the strings; its driver link names the driver.
+  struct TUsbAdapter {
+    std::string driver;
+    std::string vendorId;
+    std::string productId;
+    std::string serial;
+    std::string manufacturer;
+    std::string product;
+  };
+  void AddUsbPort(const std::string& name, const TUsbAdapter& adapter);
+  // A port whose device has a driver link (serial8250 for a UART on the board). With serialBase,
+  // the serial core's "port" and "ctrl" devices stand between the tty and that device, as
+  // since Linux 6.5.
+  void AddPortWithDriver(const std::string& name, const std::string& driver, int uartType = -1,
+                         bool serialBase = false);
+  // <DevRoot()>/serial/by-id/<linkName> -> ../../<port>, as udev makes it.
+  void AddByIdLink(const std::string& linkName, const std::string& port);
+  // The folder to point DEV_PATH at.
+  std::string DevRoot() const { return (root_ / "dev").string(); }
+
   // An entry without a device (a virtual terminal), which is no port.
   void AddVirtualTerminal(const std::string& name);
   void RemovePort(const std::string& name);

@@ -1,0 +1,206 @@
+// read, on, off and set: one device at one address.
+#include <iostream>
+
+#include "cli/block_text.h"
+#include "cli/commands.h"
+#include "cli/device_requests.h"
+#include "cli/json_writer.h"
+#include "cli/messages.h"
+#include "cli/session.h"
+#include "cli/settings_writer.h"
+#include "cli/values.h"
+#include "protocol/baud_rates.h"
+#include "protocol/registers.h"
+
+namespace {
+
+constexpr TOptionSpec kDeviceOptions[] = {kPortOption,  kAddressOption, kRateOption,
+                                          kJsonOption,  kTraceOption,   kTimeoutOption,
+                                          kQuietOption, kHelpOption,    kGapOption};
+
+constexpr const char* kReadUsage = R"(Usage: tarvi-cli read -p PORT -a ADDRESS [-r RATE] [OPTION]...
+Reads the parameter block of the device at ADDRESS and shows it decoded: the model, the address
+and rate it holds, the mode it is in, its power-up mode, its mode on the "on" command and the
+remember flag.
+
+  -p, --port PORT      the serial port (ttyUSB0, /dev/ttyUSB0, a path)
+  -a, --address N      the device's bus address, 1..247
+  -r, --rate RATE      the line rate in Bd (default 9600)
+      --timeout MS     wait this long for the reply to begin (default by rate: 350 ms at
+                       9600 Bd and above, 700, 1500, 3000 ms at 4800, 2400, 1200 Bd)
+      --gap MS         the silence that ends a reply shorter than expected (default 5; more
+                       for an adapter or a virtual line that pauses within a reply)
+      --json           one JSON document on standard output
+      --trace          every request and reply on standard error
+  -q, --quiet          no output on success
+  -h, --help           this help
+)";
+
+constexpr const char* kSwitchUsage =
+    R"(Usage: tarvi-cli on|off -p PORT -a ADDRESS [-r RATE] [OPTION]...
+Switches the device at ADDRESS on (it runs its mode for the "on" command) or off; the write is
+confirmed by the device's echo.
+
+  -p, --port PORT      the serial port
+  -a, --address N      the device's bus address, 1..247
+  -r, --rate RATE      the line rate in Bd (default 9600)
+      --timeout MS     wait this long for the echo to begin (default 350)
+      --gap, --json, --trace, -q, -h as for read
+)";
+
+constexpr const char* kSetUsage =
+    R"(Usage: tarvi-cli set -p PORT -a ADDRESS [-r RATE] SETTING... [OPTION]...
+Writes settings into the device at ADDRESS. Each write is confirmed by its echo; the address and
+the rate change last, and the result is read back (at the new rate, which proves the device
+follows it). A value the device does not know is refused before anything is sent.
+
+Settings:
+      --power-up MODE     the mode after power-up: 0 (off) or 2..10
+      --on-command MODE   the mode on the "on" command: 0 or 2..10
+      --remember yes|no   keep the last command over a loss of power
+      --new-address N     a new bus address, 1..247
+      --new-rate RATE     a new line rate: 1200 2400 4800 9600 14400 19200 38400 57600
+
+Modes: 0 off, 2 steady light and sound, 3/4/5 light flashing at 2/1/0.5 Hz and sound,
+6 steady light, 7/8/9 light flashing at 2/1/0.5 Hz, 10 sound only.
+
+  -p, -a, -r, --timeout, --gap, --json, --trace, -q, -h as for read
+)";
+
+bool HelpAsked(const TArguments& arguments, const char* usage) {
+  if (!arguments.Has("help")) return false;
+  std::cout << Tr(usage);
+  return true;
+}
+
+void NoPositional(const TArguments& arguments) {
+  if (!arguments.Positional().empty())
+    throw EUsage(Format(Tr("unexpected argument '%s'"), arguments.Positional().front().c_str()));
+}
+
+TTarget TargetOf(const TCommon& common) {
+  return {common.address, common.baudIndex, common.timeout};
+}
+
+std::string Where(const TCommon& common) {
+  return Format(Tr("device %u at %u Bd on %s"), unsigned{common.address},
+                unsigned{BaudTable[common.baudIndex]}, common.port.c_str());
+}
+
+void WriteWhere(TJsonWriter& json, const TCommon& common) {
+  json.Member("port", common.port);
+  json.Member("address", unsigned{common.address});
+  json.Member("rate", unsigned{BaudTable[common.baudIndex]});
+}
+
+}  // namespace
+
+int RunRead(TWords words) {
+  const TArguments arguments(words, kDeviceOptions);
+  if (HelpAsked(arguments, kReadUsage)) return 0;
+  NoPositional(arguments);
+  const TCommon common = ReadCommon(arguments, true, true);
+  return RunReporting(common, [&] {
+    TSession session(common);
+    const TBlockReading reading = ReadParameterBlock(session.Line(), TargetOf(common));
+    for (const std::string& line : BlockLines(reading.block))
+      session.Say(line);
+    TJsonWriter json;
+    json.BeginObject();
+    WriteWhere(json, common);
+    json.Key("block");
+    WriteBlockJson(json, reading.block);
+    json.Key("reply_ms").Number(reading.replyTime.count(), 1);
+    json.EndObject();
+    session.Emit(json.Text());
+    return 0;
+  });
+}
+
+int RunSwitch(TWords words, bool on) {
+  const TArguments arguments(words, kDeviceOptions);
+  if (HelpAsked(arguments, kSwitchUsage)) return 0;
+  NoPositional(arguments);
+  const TCommon common = ReadCommon(arguments, true, true);
+  return RunReporting(common, [&] {
+    TSession session(common);
+    WriteRegister(session.Line(), TargetOf(common), kRegisterOnOff, on ? 1 : 0);
+    session.Say(Format(on ? Tr("%s: switched on") : Tr("%s: switched off"), Where(common).c_str()));
+    TJsonWriter json;
+    json.BeginObject();
+    WriteWhere(json, common);
+    json.Member("switched", on ? "on" : "off");
+    json.EndObject();
+    session.Emit(json.Text());
+    return 0;
+  });
+}
+
+int RunSet(TWords words) {
+  static constexpr TOptionSpec kSetOptions[] = {kPortOption,
+                                                kAddressOption,
+                                                kRateOption,
+                                                kJsonOption,
+                                                kTraceOption,
+                                                kTimeoutOption,
+                                                kQuietOption,
+                                                kHelpOption,
+                                                kGapOption,
+                                                {"power-up", 0, true},
+                                                {"on-command", 0, true},
+                                                {"remember", 0, true},
+                                                {"new-address", 0, true},
+                                                {"new-rate", 0, true}};
+  const TArguments arguments(words, kSetOptions);
+  if (HelpAsked(arguments, kSetUsage)) return 0;
+  NoPositional(arguments);
+  const TCommon common = ReadCommon(arguments, true, true);
+
+  // Every value is checked before anything is sent.
+  TWantedSettings wanted;
+  if (const auto text = arguments.Value("power-up")) {
+    if (!(wanted.powerUp = ParseMode(*text))) throw EUsage(ModeFault("--power-up", *text));
+  }
+  if (const auto text = arguments.Value("on-command")) {
+    if (!(wanted.onCommand = ParseMode(*text))) throw EUsage(ModeFault("--on-command", *text));
+  }
+  if (const auto text = arguments.Value("remember")) {
+    if (!(wanted.remember = ParseYesNo(*text))) throw EUsage(YesNoFault("--remember", *text));
+  }
+  if (const auto text = arguments.Value("new-address")) {
+    if (!(wanted.newAddress = ParseAddress(*text)))
+      throw EUsage(AddressFault("--new-address", *text));
+  }
+  if (const auto text = arguments.Value("new-rate")) {
+    if (!(wanted.newBaudIndex = ParseRate(*text))) throw EUsage(RateFault("--new-rate", *text));
+  }
+  if (wanted.Empty())
+    throw EUsage(
+        Tr("nothing to set: give --power-up, --on-command, --remember, --new-address "
+           "or --new-rate"));
+
+  return RunReporting(common, [&] {
+    TSession session(common);
+    TTarget target = TargetOf(common);
+    TJsonWriter json;
+    json.BeginObject();
+    WriteWhere(json, common);
+    json.Key("writes").BeginArray();
+    const TBlockReading reading = CarryOut(
+        session.Line(), target, PlanWrites(wanted, nullptr), wanted, [&](const TWrite& write) {
+          session.Say(Format(Tr("%s: written"), WriteText(write).c_str()));
+          json.BeginObject().Member("field", write.field).Member("value", write.value);
+          json.EndObject();
+        });
+    json.EndArray();
+    session.Say(Format(Tr("read back from %u at %u Bd:"), unsigned{target.address},
+                       unsigned{BaudTable[target.baudIndex]}));
+    for (const std::string& line : BlockLines(reading.block))
+      session.Say("  " + line);
+    json.Key("block");
+    WriteBlockJson(json, reading.block);
+    json.EndObject();
+    session.Emit(json.Text());
+    return 0;
+  });
+}

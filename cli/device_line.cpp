@@ -1,0 +1,138 @@
+#include "cli/device_line.h"
+
+#include <algorithm>
+#include <array>
+#include <utility>
+
+#include "protocol/baud_rates.h"
+#include "protocol/reply_timing.h"
+#include "protocol/traffic_lines.h"
+#include "serial/com_port.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The read time-outs of a serial driver that return at the first byte, or after the constant
+// when none comes: interval and total multiplier at their maximum (-1).
+constexpr std::int32_t kMaximum = -1;
+
+}  // namespace
+
+TDeviceLine::TDeviceLine(std::string portName, TTrace trace, std::chrono::milliseconds gap)
+    : portName_(std::move(portName)),
+      trace_(std::move(trace)),
+      port_(std::make_unique<TComPort>()),
+      gap_(gap) {}
+
+TDeviceLine::~TDeviceLine() {
+  try {
+    port_->ClosePort();
+  } catch (const EComPort&) {
+    // The port goes with the program; nothing is left to report to.
+  }
+}
+
+void TDeviceLine::Open(std::uint8_t baudIndex) {
+  baudIndex_ = baudIndex;
+  // No events: no monitor thread; every read is the caller's own.
+  port_->SetEvents(TComEvents{});
+  port_->SetPort(portName_);
+  port_->SetBaudRate(ComBaudRate(baudIndex));
+  port_->FlowControl().SetFlowControl(fcNone);
+  port_->FlowControl().SetControlDTR(dtrDisable);
+  TComTimeouts& timeouts = port_->Timeouts();
+  timeouts.SetReadInterval(kMaximum);
+  timeouts.SetReadTotalMultiplier(kMaximum);
+  timeouts.SetReadTotalConstant(static_cast<std::int32_t>(kTakeUpDelayMs));
+  port_->OpenPort();
+}
+
+void TDeviceLine::SetRate(std::uint8_t baudIndex) {
+  baudIndex_ = baudIndex;
+  port_->SetBaudRate(ComBaudRate(baudIndex));
+}
+
+void TDeviceLine::SetReadTimeouts(std::int32_t firstByteWithinMs) {
+  TComTimeouts& timeouts = port_->Timeouts();
+  timeouts.SetReadInterval(kMaximum);
+  timeouts.SetReadTotalMultiplier(kMaximum);
+  // Applied at once while open; a value equal to the current one costs nothing.
+  timeouts.SetReadTotalConstant(std::max<std::int32_t>(1, firstByteWithinMs));
+}
+
+void TDeviceLine::Discard() {
+  TComTimeouts& timeouts = port_->Timeouts();
+  if (mayStillSend_) {
+    // Each read returns with what comes within the gap; the line is quiet once one brings none.
+    SetReadTimeouts(static_cast<std::int32_t>(gap_.count()));
+  } else {
+    // Interval at its maximum and no totals: a read takes what is there and returns at once.
+    timeouts.SetReadTotalMultiplier(0);
+    timeouts.SetReadTotalConstant(0);
+  }
+  mayStillSend_ = false;
+  std::vector<std::uint8_t> dropped;
+  std::array<std::uint8_t, 256> chunk{};
+  for (int n; (n = port_->ReadPort(chunk.data(), static_cast<int>(chunk.size()))) > 0;)
+    dropped.insert(dropped.end(), chunk.begin(), chunk.begin() + n);
+  if (!dropped.empty()) TraceBytes("   : dropped ", dropped);
+}
+
+TReply TDeviceLine::Exchange(const TRequestFrame& request, int expectedLength,
+                             std::chrono::milliseconds wait) {
+  Discard();
+  if (trace_) trace_(RequestLine(request.data()));
+  port_->WritePort(request.data(), static_cast<int>(request.size()));
+  const Clock::time_point written = Clock::now();
+
+  TReply reply;
+  reply.bytes.resize(static_cast<std::size_t>(expectedLength));
+  SetReadTimeouts(static_cast<std::int32_t>(wait.count()));
+  int count = port_->ReadPort(reply.bytes.data(), expectedLength);
+  if (count > 0) {
+    reply.firstByteAfter = Clock::now() - written;
+    // The reply has begun: read it to its end, which is its expected length or the gap of
+    // silence, however long the reply takes on the line.
+    SetReadTimeouts(static_cast<std::int32_t>(gap_.count()));
+    const auto complete = [&] {
+      if (count >= expectedLength) return true;
+      // An exception reply (the request's function with bit 7 set) is 5 bytes long.
+      return count >= kExceptionReplyLength && reply.bytes[1] == (request[1] | kExceptionBit);
+    };
+    while (!complete()) {
+      const int more = port_->ReadPort(reply.bytes.data() + count, expectedLength - count);
+      if (more <= 0) {
+        // The silence is the line's, not ours: when this program was not running while the
+        // gap passed, the bytes that came meanwhile are waiting, and the reply goes on.
+        if (port_->InputQueueCount() > 0) continue;
+        break;
+      }
+      count += more;
+    }
+    mayStillSend_ = !complete();
+    reply.lastByteAfter = Clock::now() - written;
+  } else {
+    reply.firstByteAfter = reply.lastByteAfter = Clock::now() - written;
+  }
+  reply.bytes.resize(static_cast<std::size_t>(count));
+  if (trace_) {
+    if (reply.bytes.empty()) {
+      trace_(kEmptyReplyLine);
+    } else {
+      for (const std::string& line : ReplyLines(reply.bytes.data(), reply.bytes.size()))
+        trace_(line);
+    }
+  }
+  return reply;
+}
+
+void TDeviceLine::TraceBytes(const char* prefix, const std::vector<std::uint8_t>& bytes) {
+  if (!trace_) return;
+  std::string line = prefix;
+  for (const std::uint8_t byte : bytes) {
+    line += ByteToHex(byte);
+    line += ' ';
+  }
+  trace_(line);
+}

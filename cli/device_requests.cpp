@@ -1,0 +1,161 @@
+#include "cli/device_requests.h"
+
+#include "cli/messages.h"
+#include "protocol/baud_rates.h"
+#include "protocol/frame.h"
+#include "protocol/registers.h"
+#include "protocol/reply_timing.h"
+#include "protocol/traffic_lines.h"
+
+namespace {
+
+unsigned Rate(const TTarget& target) {
+  return BaudTable[target.baudIndex];
+}
+
+std::string Hex(const std::vector<std::uint8_t>& bytes) {
+  std::string text;
+  for (const std::uint8_t byte : bytes) {
+    if (!text.empty()) text += ' ';
+    text += ByteToHex(byte);
+  }
+  return text;
+}
+
+// Sends a request and returns a reply that passed the CRC check and is no exception; every other
+// outcome is a TDeviceFault.
+std::vector<std::uint8_t> Ask(TDeviceLine& line, const TTarget& target,
+                              const TRequestFrame& request, int expectedLength,
+                              std::chrono::milliseconds wait) {
+  const TReply reply = line.Exchange(request, expectedLength, wait);
+  const unsigned address = target.address;
+  if (reply.bytes.empty()) {
+    throw TDeviceFault(TFaultKind::NoAnswer,
+                       Format(Tr("no answer from %u at %u Bd within %lld ms"), address,
+                              Rate(target), static_cast<long long>(wait.count())));
+  }
+  if (!FrameCrcValid(reply.bytes.data(), reply.bytes.size())) {
+    throw TDeviceFault(TFaultKind::CrcError,
+                       Format(Tr("CRC error in the reply from %u at %u Bd: %s"), address,
+                              Rate(target), Hex(reply.bytes).c_str()),
+                       reply.bytes);
+  }
+  if (reply.bytes.size() >= static_cast<std::size_t>(kExceptionReplyLength) &&
+      reply.bytes[1] == (request[1] | kExceptionBit)) {
+    throw TDeviceFault(TFaultKind::Exception,
+                       Format(Tr("device %u at %u Bd refused the request: exception code %u"),
+                              address, Rate(target), unsigned{reply.bytes[2]}),
+                       reply.bytes);
+  }
+  const auto wrong = [&](const std::string& why) {
+    return TDeviceFault(
+        TFaultKind::WrongReply,
+        Format(Tr("wrong reply from %u at %u Bd: %s"), address, Rate(target), why.c_str()),
+        reply.bytes);
+  };
+  if (reply.bytes.size() < 3) throw wrong(Hex(reply.bytes));
+  if (reply.bytes[0] != request[0])
+    throw wrong(Format(Tr("it came from address %u"), unsigned{reply.bytes[0]}));
+  if (reply.bytes[1] != request[1])
+    throw wrong(
+        Format(Tr("function %u instead of %u"), unsigned{reply.bytes[1]}, unsigned{request[1]}));
+  return reply.bytes;
+}
+
+std::chrono::milliseconds ReadWait(const TTarget& target) {
+  return target.timeout.value_or(std::chrono::milliseconds(ReadReplyTimeoutMs(target.baudIndex)));
+}
+
+}  // namespace
+
+const char* FaultKindName(TFaultKind kind) {
+  switch (kind) {
+    case TFaultKind::NoAnswer:
+      return "no_answer";
+    case TFaultKind::CrcError:
+      return "crc_error";
+    case TFaultKind::Exception:
+      return "exception";
+    case TFaultKind::WrongReply:
+      return "wrong_reply";
+    case TFaultKind::NotOfFamily:
+      return "not_of_family";
+  }
+  return "unknown";
+}
+
+TBlockReading ReadParameterBlock(TDeviceLine& line, const TTarget& target) {
+  const TRequestFrame request = MakeRequestFrame(target.address, kFunctionReadRegisters,
+                                                 kRegisterId, kParameterBlockRegisters);
+  const std::chrono::milliseconds wait = ReadWait(target);
+  const auto started = std::chrono::steady_clock::now();
+  const std::vector<std::uint8_t> reply =
+      Ask(line, target, request, ReadReplyLength(kParameterBlockRegisters), wait);
+  const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - started;
+  switch (CheckParameterBlock(reply.data(), reply.size())) {
+    case TBlockCheck::BadId:
+      throw TDeviceFault(
+          TFaultKind::NotOfFamily,
+          Format(Tr("device %u at %u Bd is not of the family (id %u)"), unsigned{target.address},
+                 Rate(target), ReplyRegister(reply.data(), kRegisterId)),
+          reply);
+    case TBlockCheck::BadLength:
+      throw TDeviceFault(
+          TFaultKind::WrongReply,
+          Format(Tr("wrong reply from %u at %u Bd: %s"), unsigned{target.address}, Rate(target),
+                 Format(Tr("a parameter block of %zu bytes (byte count %u)"), reply.size(),
+                        unsigned{reply[2]})
+                     .c_str()),
+          reply);
+    case TBlockCheck::Ok:
+      break;
+  }
+  return {DecodeParameterBlock(reply.data()), took};
+}
+
+void WriteRegister(TDeviceLine& line, const TTarget& target, std::uint16_t reg,
+                   std::uint16_t value) {
+  const TRequestFrame request =
+      MakeRequestFrame(target.address, kFunctionWriteRegister, reg, value);
+  const std::chrono::milliseconds wait =
+      target.timeout.value_or(std::chrono::milliseconds(kWriteReplyTimeoutMs));
+  const std::vector<std::uint8_t> echo = Ask(line, target, request, kWriteEchoLength, wait);
+  // A short echo that passes the CRC check is no confirmation.
+  if (echo.size() != static_cast<std::size_t>(kWriteEchoLength) ||
+      !std::equal(echo.begin(), echo.begin() + 6, request.begin())) {
+    throw TDeviceFault(
+        TFaultKind::WrongReply,
+        Format(Tr("wrong reply from %u at %u Bd: %s"), unsigned{target.address}, Rate(target),
+               Format(Tr("the echo %s does not repeat the request"), Hex(echo).c_str()).c_str()),
+        echo);
+  }
+}
+
+TProbeResult Probe(TDeviceLine& line, std::uint8_t address, std::chrono::milliseconds wait) {
+  const TRequestFrame request = MakeRequestFrame(address, kFunctionReadRegisters, kRegisterId, 1);
+  const TReply reply = line.Exchange(request, ReadReplyLength(1), wait);
+  TProbeResult result;
+  result.bytes = reply.bytes;
+  if (reply.bytes.empty()) return result;
+  if (!FrameCrcValid(reply.bytes.data(), reply.bytes.size()) || reply.bytes.size() < 3) {
+    result.kind = TProbeResult::TKind::Garbled;
+    result.address = address;
+    return result;
+  }
+  result.address = reply.bytes[0];
+  if ((reply.bytes[1] & kExceptionBit) != 0) {
+    result.kind = TProbeResult::TKind::Other;
+    result.exceptionCode = reply.bytes[2];
+    return result;
+  }
+  // A reply too short to hold a register names no device.
+  if (reply.bytes[1] != kFunctionReadRegisters ||
+      reply.bytes.size() < static_cast<std::size_t>(kShortestRegisterReply)) {
+    result.kind = TProbeResult::TKind::Other;
+    return result;
+  }
+  result.id = ReplyRegister(reply.bytes.data(), kRegisterId);
+  result.kind = result.id == kIdTarviA || result.id == kIdTarviZA ? TProbeResult::TKind::Family
+                                                                  : TProbeResult::TKind::Other;
+  return result;
+}

@@ -1,0 +1,48 @@
+// A small writer of compact JSON: objects and arrays built member by member, strings escaped
+// (UTF-8 passes through; quotes, backslashes and control characters are escaped). Enough for the
+// documents of --json; any thread, no shared state.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+class TJsonWriter {
+ public:
+  TJsonWriter& BeginObject();
+  TJsonWriter& EndObject();
+  TJsonWriter& BeginArray();
+  TJsonWriter& EndArray();
+  // The key of the next member of the current object.
+  TJsonWriter& Key(std::string_view key);
+
+  TJsonWriter& String(std::string_view value);
+  TJsonWriter& Number(std::int64_t value);
+  TJsonWriter& Number(double value, int decimals);
+  TJsonWriter& Bool(bool value);
+  TJsonWriter& Null();
+
+  // Key and value in one call.
+  template <typename T>
+  TJsonWriter& Member(std::string_view key, const T& value) {
+    Key(key);
+    return Value(value);
+  }
+
+  const std::string& Text() const { return text_; }
+
+ private:
+  TJsonWriter& Value(std::string_view value) { return String(value); }
+  TJsonWriter& Value(const std::string& value) { return String(value); }
+  TJsonWriter& Value(const char* value) { return value ? String(value) : Null(); }
+  TJsonWriter& Value(bool value) { return Bool(value); }
+  TJsonWriter& Value(int value) { return Number(std::int64_t{value}); }
+  TJsonWriter& Value(unsigned value) { return Number(std::int64_t{value}); }
+  TJsonWriter& Value(std::int64_t value) { return Number(value); }
+  TJsonWriter& Value(std::uint64_t value) { return Number(static_cast<std::int64_t>(value)); }
+  TJsonWriter& Value(long long value) { return Number(static_cast<std::int64_t>(value)); }
+  void Separate();
+
+  std::string text_;
+  bool needComma_ = false;
+};

@@ -1,0 +1,28 @@
+#include "cli/messages.h"
+
+#include <libintl.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <vector>
+
+const char* Tr(const char* text) {
+  return gettext(text);
+}
+
+std::string Format(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list copy;
+  va_copy(copy, args);
+  const int length = std::vsnprintf(nullptr, 0, format, copy);
+  va_end(copy);
+  std::string text;
+  if (length > 0) {
+    std::vector<char> buffer(static_cast<std::size_t>(length) + 1);
+    std::vsnprintf(buffer.data(), buffer.size(), format, args);
+    text.assign(buffer.data(), static_cast<std::size_t>(length));
+  }
+  va_end(args);
+  return text;
+}

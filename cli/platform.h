@@ -1,0 +1,31 @@
+// What the command-line tool needs from the operating system beyond the serial component: the
+// terminal, Ctrl-C, a pause that Ctrl-C cuts short, where the program lives, and advice for a
+// port that cannot be used. One implementation per system (platform_posix.cpp here), picked by
+// the build; the rest of the tool calls only these.
+#pragma once
+
+#include <chrono>
+#include <string>
+
+// True when standard error is a terminal (a progress bar is then shown there).
+bool StderrIsTerminal();
+
+// The width of the terminal on standard error in columns; 80 when it cannot be told.
+int TerminalColumns();
+
+// From now on Ctrl-C (and a termination request) only sets a flag, which StopRequested reads:
+// a long command ends at its next step, closes the port and prints its summary. A second
+// Ctrl-C ends the program at once.
+void InstallStopHandler();
+bool StopRequested();
+
+// Sleeps for the given time, or less when a stop is requested meanwhile.
+void PauseUnlessStopped(std::chrono::milliseconds pause);
+
+// The folder of the running program (its message catalogues sit beside it in locale/).
+std::string ProgramDirectory();
+
+// What to do about a port failure with this system error code: the adapter missing, no
+// permission (the dialout group), another program holding the port. Empty when there is no
+// particular advice.
+std::string PortFailureAdvice(int systemErrorCode);

@@ -1,0 +1,85 @@
+#include <errno.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+
+#include "cli/messages.h"
+#include "cli/platform.h"
+
+namespace {
+
+std::atomic<bool> stopRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "read in a signal handler");
+
+extern "C" void OnStopSignal(int signalNumber) {
+  if (stopRequested.exchange(true)) {
+    // The second request: the operator wants out now.
+    signal(signalNumber, SIG_DFL);
+    raise(signalNumber);
+  }
+}
+
+}  // namespace
+
+bool StderrIsTerminal() {
+  return isatty(STDERR_FILENO) == 1;
+}
+
+int TerminalColumns() {
+  winsize size{};
+  if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  return 80;
+}
+
+void InstallStopHandler() {
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;  // no SA_RESTART: a pause in nanosleep ends at once
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+bool StopRequested() {
+  return stopRequested.load();
+}
+
+void PauseUnlessStopped(std::chrono::milliseconds pause) {
+  if (pause.count() <= 0) return;
+  timespec left{static_cast<time_t>(pause.count() / 1000),
+                static_cast<long>((pause.count() % 1000) * 1'000'000)};
+  while (!StopRequested() && nanosleep(&left, &left) != 0 && errno == EINTR) {
+  }
+}
+
+std::string ProgramDirectory() {
+  std::error_code failure;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", failure);
+  if (failure) return std::filesystem::current_path(failure).string();
+  return self.parent_path().string();
+}
+
+std::string PortFailureAdvice(int systemErrorCode) {
+  switch (systemErrorCode) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+      return Tr("no such port: is the adapter plugged in? 'tarvi-cli ports' lists the ports");
+    case EACCES:
+    case EPERM:
+      return Tr(
+          "no permission: add yourself to the group 'dialout' "
+          "(sudo usermod -aG dialout $USER) and log in again");
+    case EBUSY:
+    case EWOULDBLOCK:
+      return Tr("another program holds the port: close it and try again");
+    case EIO:
+      return Tr("the port has gone: the adapter was pulled out or the line hung up");
+    default:
+      return {};
+  }
+}

@@ -1,0 +1,27 @@
+#include "cli/progress_bar.h"
+
+#include <algorithm>
+
+#include "cli/messages.h"
+
+std::string ProgressLine(const TProgress& progress, int columns) {
+  const long long secondsLeft = progress.left.count();
+  std::string text =
+      Format(Tr(" %3u/%u  address %3u  %5u Bd (%u of %u)  %lld:%02lld left"), progress.done,
+             progress.total, progress.address, progress.rate, progress.rateNumber, progress.rates,
+             secondsLeft / 60, secondsLeft % 60);
+  // Characters, not bytes, count for the width (a translation may be Cyrillic).
+  std::size_t textWidth = 0;
+  for (const char c : text)
+    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++textWidth;
+  const int room = columns - 1 - static_cast<int>(textWidth) - 2;  // the last column stays free
+  if (room < 10) return text.substr(0, static_cast<std::size_t>(std::max(0, columns - 1)));
+  const int width = std::min(room, 40);
+  const int filled =
+      progress.total == 0
+          ? width
+          : static_cast<int>(static_cast<long long>(width) *
+                             std::min(progress.done, progress.total) / progress.total);
+  return "[" + std::string(static_cast<std::size_t>(filled), '#') +
+         std::string(static_cast<std::size_t>(width - filled), '.') + "]" + text;
+}

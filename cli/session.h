@@ -1,0 +1,56 @@
+// What a subcommand that talks to devices shares: its common options, the lines it has opened
+// (each port stays open for the whole command), and where each kind of output goes:
+// - results on standard output, as text unless --json (then one JSON document, or one object
+//   per line for scan); nothing at all with -q unless --json is given too;
+// - --trace, warnings and errors on standard error.
+// Main thread only.
+#pragma once
+
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "cli/command_line.h"
+#include "cli/device_line.h"
+
+class TSession {
+ public:
+  explicit TSession(TCommon common);
+  ~TSession();
+
+  const TCommon& Options() const { return common_; }
+
+  // The line of a port at a rate: opened at its first use, switched to another rate later.
+  // Throws EComPort.
+  TDeviceLine& Line(const std::string& port, std::uint8_t baudIndex);
+  TDeviceLine& Line() { return Line(common_.port, common_.baudIndex); }
+
+  // A line of the human output (standard output; not with --json or -q).
+  void Say(const std::string& line) const;
+  // A JSON document or object line (standard output; only with --json).
+  void Emit(const std::string& json) const;
+  // A warning on standard error (not with -q).
+  void Warn(const std::string& line) const;
+  // Called before anything is written to either stream (a progress bar clears itself here).
+  std::function<void()> BeforeOutput;
+
+ private:
+  TCommon common_;
+  std::map<std::string, std::unique_ptr<TDeviceLine>> lines_;
+};
+
+// The end of every device command: runs `body` and turns its failures into a message on standard
+// error (and, with --json, an error object on standard output) and the exit status: a device
+// fault 1, a usage error 2, a port failure 3 with advice on what to do.
+int RunReporting(const TCommon& common, const std::function<int()>& body);
+
+// The message of a port failure with the advice for its system error code.
+std::string PortFailureText(const std::string& port, const std::exception& failure, int code);
+
+// Writes an error object {"error":{"kind":..,"message":..}} as a JSON line.
+std::string ErrorJson(const char* kind, const std::string& message);
+
+// The program name in front of error messages.
+inline constexpr const char* kProgramName = "tarvi-cli";

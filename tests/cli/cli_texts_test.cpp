@@ -1,0 +1,33 @@
+// The texts of the tool that no device is needed for: JSON strings and the progress line.
+#include <gtest/gtest.h>
+
+#include "cli/json_writer.h"
+#include "cli/progress_bar.h"
+
+namespace {
+
+TEST(JsonWriter, EscapesWhatJsonForbidsAndKeepsUtf8) {
+  TJsonWriter json;
+  json.BeginObject().Member("model", "ТАРВИ-З-А").Member("path", "C:\\a \"b\"\n\x01");
+  json.Key("list").BeginArray().Number(std::int64_t{-3}).Number(2.5, 1).Bool(true).Null();
+  json.EndArray().EndObject();
+  EXPECT_EQ(json.Text(),
+            "{\"model\":\"ТАРВИ-З-А\",\"path\":\"C:\\\\a \\\"b\\\"\\n\\u0001\","
+            "\"list\":[-3,2.5,true,null]}");
+}
+
+TEST(ProgressLine, FitsTheTerminalAndShowsWhereTheScanIs) {
+  const TProgress progress{57, 247, 58, 9600, 1, 8, std::chrono::seconds(95)};
+  for (const int columns : {20, 40, 80, 200}) {
+    const std::string line = ProgressLine(progress, columns);
+    EXPECT_LT(static_cast<int>(line.size()), columns) << line;
+  }
+  const std::string wide = ProgressLine(progress, 100);
+  EXPECT_NE(wide.find(" 57/247"), std::string::npos) << wide;
+  EXPECT_NE(wide.find("address  58"), std::string::npos) << wide;
+  EXPECT_NE(wide.find("9600 Bd (1 of 8)"), std::string::npos) << wide;
+  EXPECT_NE(wide.find("1:35 left"), std::string::npos) << wide;
+  EXPECT_EQ(wide.front(), '[');
+}
+
+}  // namespace

@@ -1,11 +1,13 @@
 #include "console/program_start.h"
 
 #include <QMetaObject>
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
 #include "console/application.h"
 #include "console/console_look.h"
+#include "console/display_check.h"
 #include "console/main_window.h"
 #include "serial/com_exception.h"
 #include "serial/main_thread_queue.h"
@@ -32,6 +34,10 @@ void DisconnectMainThreadQueue() {
 }
 
 int RunProgram(int argc, char** argv) {
+  if (const std::string reason = MissingDisplayReason(); !reason.empty()) {
+    std::fprintf(stderr, "tarvi: %s.\n", reason.c_str());
+    return 1;
+  }
   SetUpMessageCatalogues(ProgramDirectory());
   BuildComMessageTable();
 

@@ -26,6 +26,15 @@ bool Received(int position) {
   return LinkState.RxCount > position;
 }
 
+// An echo too short to hold the written value is a length failure: logged as such, with nothing
+// applied and no success line after it.
+bool EchoHoldsValue() {
+  if (Received(kEchoValueLow)) return true;
+  Console().Log().AddLine(kLineBadLength);
+  LinkState.PendingRequest = rkBadCrc;
+  return false;
+}
+
 }  // namespace
 
 void DispatchReply() {
@@ -90,7 +99,7 @@ std::uint8_t ParseParameters() {
 }
 
 void ApplyNewAddress() {
-  if (!Received(kEchoValueLow)) return;  // an echo too short to hold the new address
+  if (!EchoHoldsValue()) return;
   TConsoleLink& console = Console();
   LinkState.DeviceAddress = ExchangeBuffer[kEchoValueLow];
   // The field's change handler runs when the value differs; the lines below write over what it
@@ -102,7 +111,7 @@ void ApplyNewAddress() {
 }
 
 void ApplyNewBaud() {
-  if (!Received(kEchoValueLow)) return;  // an echo too short to hold the baud code
+  if (!EchoHoldsValue()) return;
   TConsoleLink& console = Console();
   LinkState.BaudIndex = static_cast<std::uint8_t>(ExchangeBuffer[kEchoValueLow] - 1);
   // A code outside 1..8 is taken as 9600.

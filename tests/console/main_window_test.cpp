@@ -9,9 +9,9 @@
 #include <QTimer>
 #include <functional>
 
-#include "tests/support/event_loop_wait.h"
 #include "tests/console/form_fixture.h"
 #include "tests/support/case_name.h"
+#include "tests/support/event_loop_wait.h"
 
 #include <ostream>
 
@@ -191,6 +191,56 @@ INSTANTIATE_TEST_SUITE_P(
     CaseName{});
 
 #undef CONTROL
+
+struct FontCase {
+  const char* name;
+  std::function<QFont(TForm1&)> font;
+  const char* family;  // the first family asked for
+  int pixelSize;
+};
+
+void PrintTo(const FontCase& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class FontTest : public FormTest, public ::testing::WithParamInterface<FontCase> {};
+
+// Every control has the window's font unless it names its own; the group captions alone are
+// drawn smaller.
+TEST_P(FontTest, ControlUsesItsFont) {
+  const QFont font = GetParam().font(*form);
+  EXPECT_EQ(font.families().value(0), GetParam().family);
+  EXPECT_EQ(font.pixelSize(), GetParam().pixelSize);
+}
+
+#define FONT_OF(field) [](TForm1& f) { return f.field->font(); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Controls, FontTest,
+    ::testing::Values(FontCase{"Window", FONT_OF(ClientArea), "Courier New", 11},
+                      FontCase{"Label4", FONT_OF(TeLabel4), "Courier New", 11},
+                      FontCase{"Label5", FONT_OF(TeLabel5), "Courier New", 11},
+                      FontCase{"Label6", FONT_OF(TeLabel6), "Courier New", 11},
+                      FontCase{"Button1", FONT_OF(TeButton1), "Courier New", 11},
+                      FontCase{"Button2", FONT_OF(TeButton2), "Courier New", 11},
+                      FontCase{"Button3", FONT_OF(TeButton3), "Courier New", 11},
+                      FontCase{"Button4", FONT_OF(TeButton4), "Courier New", 11},
+                      FontCase{"CheckBox1", FONT_OF(TeCheckBox1), "Courier New", 11},
+                      FontCase{"Memo1", FONT_OF(TeMemo1), "Courier New", 11},
+                      FontCase{"ComboBox1", FONT_OF(TeSComboBox1), "MS Sans Serif", 15},
+                      FontCase{"SpinEdit1", FONT_OF(TeSpinEdit1), "MS Sans Serif", 11},
+                      FontCase{"SpinEdit2", FONT_OF(TeSpinEdit2), "MS Sans Serif", 11},
+                      FontCase{"RowLabel0", FONT_OF(TeLabel8), "MS Sans Serif", 11},
+                      FontCase{"RowLabel10", FONT_OF(TeLabel13), "MS Sans Serif", 11},
+                      FontCase{"Group2Caption",
+                               [](TForm1& f) { return f.TeGroupBox2->TitleFont(); }, "Courier New",
+                               10},
+                      FontCase{"Group6Caption",
+                               [](TForm1& f) { return f.TeGroupBox6->TitleFont(); }, "Courier New",
+                               10}),
+    CaseName{});
+
+#undef FONT_OF
 
 TEST_F(MainWindowTest, LabelsAndMenuBarSitWhereDefined) {
   EXPECT_EQ(form->TeLabel4->pos(), QPoint(26, 20));

@@ -7,9 +7,9 @@
 #include "console/main_window.h"
 #include "protocol/link_state.h"
 #include "sim/virtual_bus.h"
+#include "tests/support/case_name.h"
 #include "tests/support/event_loop_wait.h"
 #include "tests/support/qt_environment.h"
-#include "tests/support/case_name.h"
 
 namespace {
 
@@ -238,6 +238,27 @@ TEST_F(PortMenu, EmptyNameIsChosenAndFailsToOpenAtTheNextExchange) {
   EXPECT_EQ(form->ComPort1->Port(), "");
   QTest::mouseClick(form->TeButton4, Qt::LeftButton);
   EXPECT_EQ(Log().back(), "   : ОШИБКА ОТКРЫТИЯ ПОРТА ");
+}
+
+TEST_F(PortMenu, ChoiceThatCannotReopenLeavesThePortClosedUnderTheNewName) {
+  using namespace std::chrono_literals;
+  sim::TVirtualBus bus;
+  sim::TVirtualDevice& device = bus.AddDevice({.address = 200});
+  bus.Start();
+  SystemList({});
+  File(bus.SlavePath() + "\n/nonexistent/ttyX\n");
+  Open();
+  ASSERT_EQ(form->ComPort1->Port(), bus.SlavePath());
+  form->CustomItem4->trigger();  // Start: the port stays open during the scan
+  ASSERT_TRUE(WaitWithEvents([&] { return device.RequestCount() >= 1; }, 5s));
+  ASSERT_TRUE(form->ComPort1->Connected());
+  form->PORT1->actions().at(1)->trigger();
+  EXPECT_FALSE(form->ComPort1->Connected());
+  EXPECT_EQ(form->ComPort1->Port(), "/nonexistent/ttyX");
+  EXPECT_EQ(Panel0(), bus.SlavePath()) << "panel 0 keeps the name it showed";
+  EXPECT_EQ(Checked(), std::vector<int>{1});
+  form->CustomItem4->trigger();  // Stop
+  WaitWithEvents([&] { return !form->Timer_Rx->Enabled(); }, 5s);
 }
 
 TEST_F(PortMenu, FillDuringASearchReopensThePortUnderTheNewName) {

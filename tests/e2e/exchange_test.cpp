@@ -3,11 +3,12 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <algorithm>
 
 #include "protocol/link_state.h"
+#include "tests/support/case_name.h"
 #include "tests/support/event_loop_wait.h"
 #include "tests/support/window_fixture.h"
-#include "tests/support/case_name.h"
 
 namespace {
 
@@ -216,6 +217,145 @@ TEST_P(BaudChange, EchoAsksWhetherThePortFollows) {
 INSTANTIATE_TEST_SUITE_P(Answers, BaudChange, ::testing::Bool(),
                          [](const auto& row) { return row.param ? "Yes" : "No"; });
 
+// The verdict lines of the log, in order.
+std::vector<std::string> Verdicts(const std::vector<std::string>& log) {
+  std::vector<std::string> verdicts;
+  for (const std::string& line : log) {
+    if (line.rfind("   : ", 0) == 0) verdicts.push_back(line);
+  }
+  return verdicts;
+}
+
+struct ModeCase {
+  const char* name;
+  std::size_t reg;  // 3 on/off state, 4 power-up column (A), 5 on-command column (B)
+  std::uint16_t value;
+};
+
+class UnusedModeValues : public WindowOnBus, public ::testing::WithParamInterface<ModeCase> {};
+
+TEST_P(UnusedModeValues, LeaveTheirColumnClearAndWriteNoModeLine) {
+  const ModeCase& c = GetParam();
+  sim::TVirtualDevice& device = AddDevice({.mode = 2, .powerUpMode = 3, .onMode = 6});
+  device.SetRegister(c.reg, c.value);
+  // A button of each column selected before, without sending: the block must clear it.
+  LinkState.BusyFlag = 1;
+  form->A9_Button->setChecked(true);
+  form->B9_Button->setChecked(true);
+  LinkState.BusyFlag = 0;
+  QTest::mouseClick(form->TeButton4, Qt::LeftButton);
+  ASSERT_TRUE(WaitForLine(kOk));
+  ASSERT_TRUE(WaitForExchangeEnd());
+  const std::vector<std::string> verdicts = Verdicts(Log());
+  if (c.reg == 3) {
+    EXPECT_EQ(verdicts, std::vector<std::string>{kOk});
+  } else {
+    EXPECT_EQ(verdicts,
+              (std::vector<std::string>{"   : РЕЖИМ РАБОТЫ - <ВКЛ. СВЕТ ПОСТ. & ЗВУК>", kOk}));
+  }
+  std::vector<const QRadioButton*> selected;
+  for (const QRadioButton* b : form->findChildren<QRadioButton*>()) {
+    if (b->isChecked()) selected.push_back(b);
+  }
+  std::vector<const QRadioButton*> expected;
+  if (c.reg != 4) expected.push_back(form->A3_Button);
+  if (c.reg != 5) expected.push_back(form->B6_Button);
+  std::sort(selected.begin(), selected.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(selected, expected);
+  EXPECT_FALSE(form->A9_Button->isChecked());
+  EXPECT_FALSE(form->B9_Button->isChecked());
+}
+
+INSTANTIATE_TEST_SUITE_P(Registers, UnusedModeValues,
+                         ::testing::Values(ModeCase{"PowerUp1", 4, 1}, ModeCase{"PowerUp11", 4, 11},
+                                           ModeCase{"OnCommand1", 5, 1},
+                                           ModeCase{"OnCommand300", 5, 300},
+                                           ModeCase{"OnOff1", 3, 1}, ModeCase{"OnOff11", 3, 11}),
+                         CaseName());
+
+struct ShortEchoCase {
+  const char* name;
+  std::function<void(TForm1&)> give;
+};
+
+class ShortWriteEchoes : public WindowOnBus, public ::testing::WithParamInterface<ShortEchoCase> {};
+
+TEST_P(ShortWriteEchoes, GetTheLengthVerdictAndChangeNothing) {
+  sim::TVirtualDevice& device = AddDevice();
+  sim::TFaults faults;
+  faults.reply = {0xF7, 0x06, 0x00};  // five bytes with the CRC: no value in it
+  device.SetFaults(faults);
+  // A question, if one came, is closed; the answerer expires before the test ends.
+  bool asked = false;
+  AnswerNextModal(
+      [&](QWidget* box) {
+        asked = true;
+        box->close();
+      },
+      800ms);
+  QElapsedTimer clock;
+  clock.start();
+  GetParam().give(*form);
+  ASSERT_TRUE(WaitWithEvents([&] { return LastLine().rfind("   : ", 0) == 0; }, 5s));
+  ASSERT_TRUE(WaitForExchangeEnd());
+  Pump(std::chrono::milliseconds(std::max<qint64>(0, 900 - clock.elapsed())));
+  const std::vector<std::string> log = Log();
+  ASSERT_EQ(log.size(), 3u) << testing::PrintToString(log);
+  EXPECT_EQ(log[1].rfind("RX : F7 06 00 ", 0), 0u) << log[1];
+  EXPECT_EQ(log[2], "   : НЕВЕРНАЯ ДЛИНА ОТВЕТА.");
+  EXPECT_FALSE(asked);
+  EXPECT_EQ(LinkState.DeviceAddress, 247);
+  EXPECT_EQ(LinkState.BaudIndex, 3);
+  EXPECT_EQ(form->TeSpinEdit1->value(), 247);
+  EXPECT_EQ(Panel(*form, 2), "DEVICE : A = 247; Baud = 9600");
+  EXPECT_EQ(Panel(*form, 1), "BaudRate = 9600");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Echoes, ShortWriteEchoes,
+    ::testing::Values(ShortEchoCase{"AddressChange",
+                                    [](TForm1& f) {
+                                      f.TeSpinEdit2->SetValue(5);
+                                      QTest::mouseClick(f.TeButton1, Qt::LeftButton);
+                                    }},
+                      ShortEchoCase{"BaudChange",
+                                    [](TForm1& f) { f.TeSComboBox1->setCurrentIndex(5); }}),
+    CaseName());
+
+class BaudCodeOutOfRange : public WindowOnBus, public ::testing::WithParamInterface<int> {};
+
+TEST_P(BaudCodeOutOfRange, IsTakenAs9600) {
+  // Device and PC at 19200 first, so that the 9600 setting on Yes is a change.
+  sim::TVirtualDevice& device = AddDevice({.baudCode = 6});
+  form->BR_19200->trigger();
+  LinkState.BaudIndex = 5;
+  sim::TFaults faults;
+  faults.reply = {0xF7, 0x06, 0x00, 0x02, 0x00, static_cast<std::uint8_t>(GetParam())};
+  device.SetFaults(faults);
+  bool asked = false;
+  AnswerNextModal([&](QWidget* widget) {
+    auto* box = qobject_cast<QMessageBox*>(widget);
+    ASSERT_NE(box, nullptr);
+    asked = true;
+    EXPECT_EQ(Panel(*form, 2), "DEVICE : \u0410 = 247; Baud = 9600");
+    box->button(QMessageBox::Yes)->click();
+  });
+  form->TeSComboBox1->setCurrentIndex(1);
+  ASSERT_TRUE(WaitForLine(kOk));
+  ASSERT_TRUE(WaitForExchangeEnd());
+  EXPECT_TRUE(asked);
+  EXPECT_EQ(LinkState.BaudIndex, 3);
+  EXPECT_EQ(Panel(*form, 2), "DEVICE : \u0410 = 247; Baud = 9600");
+  EXPECT_EQ(Panel(*form, 1), "BaudRate = 9600");
+  EXPECT_EQ(form->ComPort1->BaudRate(), br9600);
+  EXPECT_TRUE(form->BR_9600->isChecked());
+  EXPECT_FALSE(form->BR_19200->isChecked());
+}
+
+INSTANTIATE_TEST_SUITE_P(Codes, BaudCodeOutOfRange, ::testing::Values(0, 9),
+                         [](const auto& row) { return "Code" + std::to_string(row.param); });
+
 TEST_F(WindowOnBus, CorruptedReplyIsShownThenCrcErrorAndNothingChanges) {
   sim::TVirtualDevice& device = AddDevice({.powerUpMode = 3});
   sim::TFaults faults;
@@ -280,6 +420,18 @@ TEST_F(WindowOnBus, SecondWriteKeepsTheFirstTimeOut) {
             (std::vector<std::string>{"TX : F7 06 00 03 00 00 6D 5C ", "RX :", "   : TIME OUT."}));
   Pump(450ms);
   EXPECT_EQ(Log().size(), 3u) << "one exchange, one time-out";
+}
+
+TEST_F(WindowOnBus, WriteTimeOutIs350MillisecondsEvenAt1200) {
+  AddDevice().SetFaults({.silent = true});
+  LinkState.BaudIndex = 0;  // a read would wait 3000 ms here
+  QElapsedTimer clock;
+  clock.start();
+  QTest::mouseClick(form->TeButton2, Qt::LeftButton);
+  ASSERT_TRUE(WaitForLine("   : TIME OUT.", 6s));
+  const auto elapsed = clock.elapsed();
+  EXPECT_GE(elapsed, 345);
+  EXPECT_LT(elapsed, 350 + 250);
 }
 
 TEST_F(WindowOnBus, PortThatCannotOpenEndsInTheBlueFailureLineAndStaysBusy) {

@@ -1,11 +1,12 @@
 // The device search end to end: the real window scans a virtual bus through its real port.
 #include <QElapsedTimer>
 #include <QTest>
+#include <set>
 
 #include "protocol/link_state.h"
+#include "tests/support/case_name.h"
 #include "tests/support/event_loop_wait.h"
 #include "tests/support/window_fixture.h"
-#include "tests/support/case_name.h"
 
 namespace {
 
@@ -93,6 +94,41 @@ TEST_F(Search, DeviceOutsideTheFamilyIsShownAndTheScanGoesOn) {
   EXPECT_TRUE(Searching());
   ASSERT_TRUE(WaitWithEvents([&] { return LastProbe(device) == 4; }, 5s));
   StartSearch();  // Stop
+}
+
+TEST_F(Search, GarbledAndExceptionRepliesDoNotStopTheScan) {
+  sim::TVirtualDevice& garbled = bus->AddDevice({.address = 2, .id = 14});
+  garbled.SetFaults({.corruptByte = 3});
+  bus->AddDevice({.address = 3, .id = 14}).SetFaults({.exceptionCode = 2});
+  AddDevice({.address = 4, .id = 14});
+  // An exception reply is shorter than a probe's reply, so it is read only once the line has
+  // been silent for the 150 ms read interval: a 350 ms window holds it.
+  form->CustomItem11->trigger();  // "350ms"
+  // Every line the log shows while the scan runs; each probe clears the log.
+  std::set<std::string> seen;
+  StartSearch();
+  ASSERT_TRUE(WaitWithEvents(
+      [&] {
+        for (const std::string& line : Log())
+          seen.insert(line);
+        return !Searching() && !form->Timer_Rx->Enabled();
+      },
+      10s));
+  std::set<std::string> replies;
+  std::set<std::string> verdicts;
+  for (const std::string& line : seen) {
+    if (line.rfind("RX : ", 0) == 0) replies.insert(line.substr(0, 10));
+    if (line.rfind("   : ", 0) == 0) verdicts.insert(line);
+  }
+  // Nothing of the garbled reply from 2 is shown; the exception from 3 gets its verdict.
+  EXPECT_EQ(replies, (std::set<std::string>{"RX : 03 83", "RX : 04 03"}));
+  EXPECT_EQ(verdicts, (std::set<std::string>{
+                          "   : ОШИБКА.", "   : ОБНАРУЖЕН ПРИБОР <ТАРВИ-А> ПО АДРЕСУ 004", kOk}));
+  EXPECT_EQ(LinkState.DeviceAddress, 4);
+  std::vector<int> probed;
+  for (const auto& frame : garbled.Requests())
+    probed.push_back(frame.bytes.at(0));
+  EXPECT_EQ(probed, (std::vector<int>{1, 2, 3, 4}));
 }
 
 TEST_F(Search, LateReplyIsCreditedToTheDeviceThatSentIt) {

@@ -7,6 +7,7 @@
 
 #include "protocol/link_state.h"
 #include "tests/drivers/plug_control.h"
+#include "tests/drivers/port_probe.h"
 #include "tests/drivers/real_port_window.h"
 #include "tests/support/event_loop_wait.h"
 
@@ -50,13 +51,14 @@ class AdapterUnplug : public RealPortWindow {
     EXPECT_LT(cpu, 0.3) << "the program spins while the adapter is out";
     EXPECT_EQ(Log(), OpenFailure("F7 03 00 00 00 07 10 9E ")) << "no time-out after a failed open";
     EXPECT_FALSE(form->ComPort1->Connected());
+    EXPECT_EQ(ProbeAsRoot(port), "Unable to open com port (win error code: 2)\ncode 2\n");
   }
 
   // After the re-plug: the first click of ЗАПРОС ПАРАМЕТРОВ gets its answer, and the exchange
   // clears BusyFlag, which the failed open left set.
   void FirstQueryWorks() {
-    SetAddress(247);
     SetRates(3);
+    SetAddress(247);
     Query();
     ASSERT_TRUE(WaitForVerdict()) << testing::PrintToString(Log());
     EXPECT_EQ(Log().front(), "TX : F7 03 00 00 00 07 10 9E ");
@@ -92,6 +94,8 @@ TEST_F(AdapterUnplug, DuringAReply) {
   ASSERT_TRUE(WaitForVerdict()) << testing::PrintToString(Log());
   EXPECT_EQ(Log(), (std::vector<std::string>{"TX : C8 03 00 00 00 07 15 91 ", "RX :", kTimeOut}));
   EXPECT_EQ(LinkState.BusyFlag, 0);
+  SetRates(3);
+  SetAddress(247);
   QueryFailsAndNothingSpins();
   PlugIn();
   FirstQueryWorks();
@@ -103,7 +107,8 @@ TEST_F(AdapterUnplug, DuringASearch) {
   form->CustomItem4->trigger();  // Start
   ASSERT_TRUE(WaitWithEvents([&] { return form->TeSpinEdit1->value() >= 3; }, 20s));
   PullOut();
-  ASSERT_TRUE(WaitForLine("   : ОШИБКА ОТКРЫТИЯ ПОРТА " + port, 20s)) << testing::PrintToString(Log());
+  ASSERT_TRUE(WaitForLine("   : ОШИБКА ОТКРЫТИЯ ПОРТА " + port, 20s))
+      << testing::PrintToString(Log());
   EXPECT_EQ(LinkState.SearchState, kSearchRunning) << "the scan stalls, it does not end";
   const int stalledAt = form->TeSpinEdit1->value();
   const double cpu = CpuSecondsWhileIdle(3.0);

@@ -18,7 +18,7 @@ mkdir -p "$debs"
 # apt drops privileges to _apt for the download unless the folder is writable to it.
 chmod 0777 "$debs"
 (cd "$debs" && apt-get download -q linux-image-amd64 >&2)
-meta=$(ls "$debs"/linux-image-amd64_*.deb | tail -n 1)
+meta=$(find "$debs" -name 'linux-image-amd64_*.deb' | sort | tail -n 1)
 image=$(dpkg-deb -f "$meta" Depends | grep -o 'linux-image-[0-9][^ ,]*-amd64' | head -n 1)
 [ -n "$image" ] || { echo "no versioned image package in $meta" >&2; exit 1; }
 (cd "$debs" && apt-get download -q "$image" >&2)
@@ -26,8 +26,8 @@ image=$(dpkg-deb -f "$meta" Depends | grep -o 'linux-image-[0-9][^ ,]*-amd64' | 
 rm -rf "$tree"
 mkdir -p "$tree"
 # Only what the guest needs: unpacking all of the package's modules takes a minute.
-modules=./lib/modules/*/kernel
-dpkg-deb --fsys-tarfile "$(ls "$debs/${image}"_*.deb | tail -n 1)" |
+modules='./lib/modules/*/kernel'  # a pattern for tar, not for the shell
+dpkg-deb --fsys-tarfile "$(find "$debs" -name "${image}_*.deb" | sort | tail -n 1)" |
   tar -x -C "$tree" --wildcards './boot/vmlinuz-*' \
     "$modules/drivers/virtio/*" "$modules/fs/netfs/*" "$modules/fs/fscache/*" \
     "$modules/net/9p/*" "$modules/fs/9p/*" "$modules/drivers/usb/common/*" \

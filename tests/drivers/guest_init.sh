@@ -1,4 +1,5 @@
 #!/bin/busybox sh
+# shellcheck shell=dash
 # The guest's first process, from the initramfs: loads the modules the stock kernel lacks for
 # this machine (in dependency order, for there is no modules.dep), mounts the host's root read
 # only and the writable share, and runs the share's guest.cmd chrooted into the host's root, so
@@ -10,9 +11,9 @@ export PATH=/bin
 mount -t proc proc /proc
 mount -t sysfs sysfs /sys
 mount -t devtmpfs devtmpfs /dev
-for module in $(cat /modules.order); do
+while read -r module; do
   insmod "/modules/$module.ko" || echo "guest: insmod $module failed"
-done
+done </modules.order
 
 root=/mnt
 share=$root/tmp/drivers

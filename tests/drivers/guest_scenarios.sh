@@ -72,6 +72,7 @@ scenario "serial component real-UART test on ttyUSB0 (ftdi_sio)" \
 
 # The window under X on each real port: rates, operator commands, permissions, timing; the
 # adapter pulled out and plugged in (USB only: a UART cannot be pulled out).
+# shellcheck disable=SC2317  # called through scenario
 window_tests() {
   local port=$1 trace=$2
   shift 2

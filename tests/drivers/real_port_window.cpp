@@ -39,7 +39,7 @@ void RealPortWindow::SetUp() {
   share = Env("TARVI_SHARE");
   ASSERT_FALSE(port.empty()) << "TARVI_PORT names the real port (run by tests/drivers)";
   ASSERT_FALSE(trace.empty()) << "TARVI_TRACE names the devices' trace";
-  node = "/dev/" + port;
+  node = port.find('/') == std::string::npos ? "/dev/" + port : port;
   form->ComPort1->SetPort(port);
   SetRates(3);
   SetAddress(247);
@@ -92,7 +92,8 @@ unsigned RealPortWindow::RateHeard(const std::string& request, std::size_t times
   unsigned rate = 0;
   for (const std::string& line : Trace()) {
     const std::size_t at = line.find(key);
-    if (at != std::string::npos) rate = static_cast<unsigned>(std::stoul(line.substr(at + key.size())));
+    if (at != std::string::npos)
+      rate = static_cast<unsigned>(std::stoul(line.substr(at + key.size())));
   }
   return rate;
 }
@@ -101,7 +102,9 @@ double CpuSecondsWhileIdle(double seconds) {
   auto cpu = [] {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    auto s = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+    auto s = [](const timeval& t) {
+      return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
     return s(usage.ru_utime) + s(usage.ru_stime);
   };
   const double before = cpu();

@@ -46,7 +46,7 @@ trap 'exit 143' TERM
 
 started=$SECONDS
 tree=$("$here/fetch_kernel.sh" "$cache")
-kernel=$(ls "$tree"/boot/vmlinuz-* | head -n 1)
+kernel=$(find "$tree/boot" -name 'vmlinuz-*' | head -n 1)
 "$here/build_initramfs.sh" "$tree" "$work/initramfs.cpio.gz"
 
 # One virtual line per driver, each printing its ready line once its link exists.
@@ -131,6 +131,12 @@ if [ -s "$share/guest.status" ]; then
 else
   echo "FAIL: no exit status from the guest; its console:" >&2
   tail -n 40 "$work/console.log" >&2
+fi
+if [ "$status" != 0 ]; then
+  for trace in "$share"/*.trace; do
+    echo "--- last lines of $(basename "$trace"):"
+    tail -n 30 "$trace"
+  done
 fi
 echo "guest run: $((SECONDS - started)) s, exit status $status"
 exit "$status"

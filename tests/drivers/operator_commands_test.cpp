@@ -129,7 +129,10 @@ TEST_F(RealPortWindow, SearchFindsTheDeviceAtAddress3) {
   form->CustomItem6->trigger();  // Delay 100ms
   form->CustomItem4->trigger();  // Start
   ASSERT_TRUE(WaitWithEvents(
-      [&] { return LinkState.SearchState != kSearchRunning && !form->Timer_Rx->Enabled(); }, 30s));
+      [&] { return LinkState.SearchState != kSearchRunning && !form->Timer_Rx->Enabled(); }, 30s))
+      << "address field " << form->TeSpinEdit1->value() << ", Timer_Rx "
+      << form->Timer_Rx->Enabled() << ", Timer_Programm " << form->Timer_Programm->Enabled()
+      << ", port open " << form->ComPort1->Connected() << ", log " << testing::PrintToString(Log());
   EXPECT_EQ(Log(),
             (std::vector<std::string>{"TX : 03 03 00 00 00 01 85 E8 ", "RX : 03 03 02 00 0F 81 80 ",
                                       "   : ОБНАРУЖЕН ПРИБОР <ТАРВИ-З-А> ПО АДРЕСУ 003", kOk}));

@@ -10,7 +10,8 @@
 # stopped on the way out, on failure too.
 #   run_in_guest.sh BIN_DIR GUEST_SCRIPT [ARGS...]
 # Environment: TARVI_DRIVERS_CACHE (default: BIN_DIR/../../drivers-cache) for the kernel,
-# TARVI_DRIVERS_TIMEOUT (seconds, default 240) for the whole guest run.
+# TARVI_DRIVERS_TIMEOUT (seconds, default 240) for the whole guest run. The devices' traces, the
+# guest's output and its console are kept in BIN_DIR/../drivers-last-run.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -132,6 +133,11 @@ else
   echo "FAIL: no exit status from the guest; its console:" >&2
   tail -n 40 "$work/console.log" >&2
 fi
+# The run's traces, output and timings stay beside the build for a look afterwards.
+kept=$bin/../drivers-last-run
+rm -rf "$kept"
+mkdir -p "$kept"
+cp "$share"/*.trace "$share"/guest.out "$share"/timing.txt "$work/console.log" "$kept/" 2>/dev/null || true
 if [ "$status" != 0 ]; then
   for trace in "$share"/*.trace; do
     echo "--- last lines of $(basename "$trace"):"

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <chrono>
 #include <optional>
+#include <system_error>
 #include <utility>
 
 #include "serial/line_settings_termios2.h"
@@ -426,7 +427,11 @@ int TSerialDevice::BeginMonitoring(TComEvents mask) {
   const bool wantsLines =
       mask.Has(evCTS) || mask.Has(evDSR) || mask.Has(evRLSD) || mask.Has(evRing);
   if (hasModemLines_ && wantsLines) {
-    monitor->modemWatch = std::make_unique<TModemWatch>(fd_, kickFd_);
+    try {
+      monitor->modemWatch = std::make_unique<TModemWatch>(fd_, kickFd_);
+    } catch (const std::system_error& e) {
+      return e.code().value();  // the helper thread could not start
+    }
   }
   rxStalled_.store(false);
   txPending_.store(false);

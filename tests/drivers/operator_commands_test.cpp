@@ -126,8 +126,8 @@ TEST_F(RealPortWindow, BaudChangeWithYesMovesBothSidesAndTheNextQueryIsHeardTher
 }
 
 TEST_F(RealPortWindow, SearchFindsTheDeviceAtAddress3) {
-  form->CustomItem6->trigger();  // Delay 100ms
-  form->CustomItem4->trigger();  // Start
+  form->CustomItem11->trigger();  // Delay 350ms: room for the UART line's longer frame silence
+  form->CustomItem4->trigger();   // Start
   ASSERT_TRUE(WaitWithEvents(
       [&] { return LinkState.SearchState != kSearchRunning && !form->Timer_Rx->Enabled(); }, 30s))
       << "address field " << form->TeSpinEdit1->value() << ", Timer_Rx "

@@ -53,18 +53,23 @@ kernel=$(find "$tree/boot" -name 'vmlinuz-*' | head -n 1)
 # One virtual line per driver, each printing its ready line once its link exists.
 start_line() {
   local name=$1
+  shift
   local args
   mkfifo "$work/$name.ready"
   # shellcheck disable=SC2046  # one option per word
   args=$(grep -v '^#' "$here/lines.conf" | tr '\n' ' ')
   # shellcheck disable=SC2086
-  "$bin/tarvi-sim" --link "$work/$name" --verbose $args \
+  "$bin/tarvi-sim" --link "$work/$name" --verbose "$@" $args \
     >"$work/$name.ready" 2>"$share/$name.trace" &
   pids+=($!)
   read -r -t 30 _ <"$work/$name.ready" || { echo "tarvi-sim for $name did not start" >&2; exit 1; }
 }
 start_line ftdi
-start_line uart
+# The emulated UART hands each byte to the host as the guest writes it to the transmitter, so a
+# guest that the busy host preempts mid-write leaves gaps of tens of milliseconds inside a request
+# (a real 16550 sends its FIFO back to back). The devices on that line wait longer before they
+# take a request as complete.
+start_line uart --frame-silence 120
 
 # The guest's command: its environment, then the script and its arguments.
 {

@@ -104,7 +104,7 @@ TEST_F(RealPortWindow, BaudChangeWithYesMovesBothSidesAndTheNextQueryIsHeardTher
     EXPECT_EQ(box->text().toStdString(), "Сменить скорость обмена COM-порта ПК?");
     box->button(QMessageBox::Yes)->click();
   };
-  // Under X in the emulated guest the box takes several seconds to come up.
+  // Under X in the emulated guest the box may take several seconds to come up.
   AnswerNextModal(answerYes, 60s);
   form->TeSComboBox1->setCurrentIndex(5);  // "19200"
   ASSERT_TRUE(WaitForVerdict(60s)) << testing::PrintToString(Log());

@@ -159,7 +159,8 @@ TSimOptions ParseSimOptions(std::span<const std::string_view> args) {
     std::optional<std::string_view> value;
     if (equals != std::string_view::npos) value = arg.substr(equals + 1);
     const bool flag = key == "help" || key == "verbose" || IsFlag(key);
-    if (!flag && !IsDeviceKey(key) && key != "link" && key != "replug-after" && key != "device")
+    if (!flag && !IsDeviceKey(key) && key != "link" && key != "replug-after" &&
+        key != "frame-silence" && key != "device")
       Fail("unknown option '--" + std::string(key) + "'");
     if (flag && value) Fail("--" + std::string(key) + " takes no value");
     if (!flag && !value) {
@@ -176,6 +177,8 @@ TSimOptions ParseSimOptions(std::span<const std::string_view> args) {
       options.linkPath = std::string(*value);
     } else if (key == "replug-after") {
       options.replugAfter = Millis(key, *value);
+    } else if (key == "frame-silence") {
+      options.frameSilence = Millis(key, *value);
     } else if (key == "device") {
       devices.push_back(ParseDeviceSpec(*value));
     } else {
@@ -205,6 +208,8 @@ new one in.
 Line:
   --link PATH          publish the slave as a symbolic link PATH (its folder is created)
   --replug-after MS    after each hang-up, plug a new pty in under the same link after MS ms
+  --frame-silence MS   a request ends after at least MS ms of silence (default: 3.5 characters),
+                       for a master whose bytes reach the line with gaps (an emulated UART)
   --device SPEC        put a device on the line (repeatable); SPEC is KEY=VALUE pairs separated
                        by commas, with the device keys below, e.g. addr=5,id=15,baud=6,late=200
   -v, --verbose        print every request and reply in hex with times, on stderr

@@ -33,6 +33,7 @@ struct TSimOptions {
   std::vector<TDeviceSpec> devices;  // at least one
   std::string linkPath;
   std::optional<std::chrono::milliseconds> replugAfter;
+  std::optional<std::chrono::milliseconds> frameSilence;
   bool verbose = false;
   bool help = false;
 };

@@ -25,6 +25,7 @@ sim::TBusOptions BusOptions(const sim::TSimOptions& options, std::atomic<bool>& 
   sim::TBusOptions bus;
   bus.linkPath = options.linkPath;
   bus.replugAfter = options.replugAfter;
+  bus.frameSilence = options.frameSilence;
   const bool verbose = options.verbose;
   bus.trace = [verbose, origin, &started](const sim::TTraceEvent& event) {
     using TKind = sim::TTraceEvent::TKind;

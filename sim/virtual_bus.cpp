@@ -239,7 +239,9 @@ void TVirtualBus::Hear(std::span<const std::uint8_t> bytes, Clock::time_point at
   // Bytes written while earlier ones are still on the line queue up behind them.
   rx_.lineEnd =
       std::max(at, rx_.lineEnd) + CharTime(rate) * static_cast<std::int64_t>(bytes.size());
-  rx_.deadline = rx_.lineEnd + FrameSilence(rate);
+  rx_.deadline = rx_.lineEnd + std::max<std::chrono::nanoseconds>(
+                                   FrameSilence(rate),
+                                   options_.frameSilence.value_or(std::chrono::milliseconds(0)));
 }
 
 void TVirtualBus::TakeUpFrame(Clock::time_point now) {

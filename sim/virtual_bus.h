@@ -74,6 +74,8 @@ struct TBusOptions {
   // Called on the bus thread for each event (for the first plug-in, in the constructor). It must
   // be quick and must not throw; it may call HangUp or Replug, which then run at once.
   std::function<void(const TTraceEvent&)> trace{};
+  // The least silence that ends a request (none: 3.5 character times at the line's rate).
+  std::optional<std::chrono::milliseconds> frameSilence{};
 };
 
 class TVirtualBus {

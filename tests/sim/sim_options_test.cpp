@@ -82,7 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {"--device",
                   "addr=3,silent,corrupt=4,exception=2,late=150,split=20@3:10,"
                   "extra=0A:FF,garbage-instead=10240,hangup,count=2,turnaround=7",
-                  "--replug-after", "500"},
+                  "--replug-after", "500", "--frame-silence", "60"},
                  [](const sim::TSimOptions& o) {
                    const sim::TDeviceSpec& d = o.devices[0];
                    EXPECT_TRUE(d.faults.silent);
@@ -98,6 +98,7 @@ INSTANTIATE_TEST_SUITE_P(
                    EXPECT_EQ(d.faults.count, 2U);
                    EXPECT_EQ(d.extraTurnaround, 7ms);
                    EXPECT_EQ(o.replugAfter, 500ms);
+                   EXPECT_EQ(o.frameSilence, 60ms);
                  }},
         GoodLine{"Help", {"--help"}, [](const sim::TSimOptions& o) { EXPECT_TRUE(o.help); }}),
     CaseName());

@@ -33,6 +33,8 @@ struct TLineSettings {
   TRTSFlowControl controlRTS = rtsDisable;
   bool xonXoffOut = false;
   bool xonXoffIn = false;
+  bool dsrSensitivity = false;
+  bool txContinueOnXoff = false;
   char xonChar = 0x11;
   char xoffChar = 0x13;
   int xonLimit = 256;

@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <utility>
@@ -137,7 +137,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(MoCatalogue, EveryTruncationOfARealFileIsHandled) {
   std::ifstream file(ProgramDirectory() + "/locale/ru/LC_MESSAGES/default.mo", std::ios::binary);
-  const std::string data((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  file.seekg(0, std::ios::end);
+  std::string data(static_cast<std::size_t>(std::max<std::streamoff>(file.tellg(), 0)), '\0');
+  file.seekg(0, std::ios::beg);
+  file.read(data.data(), static_cast<std::streamsize>(data.size()));
   ASSERT_GT(data.size(), 100u);
   int accepted = 0;
   for (std::size_t size = 0; size < data.size(); ++size) {

@@ -8,6 +8,11 @@
 #include "serial/notification_window.h"
 #include "serial/serial_device.h"
 
+namespace {
+// The monitor whose loop runs on this thread, if any.
+thread_local const TComThread* currentMonitor = nullptr;
+}  // namespace
+
 void HandleComEvent(TCustomComPort& port, TComEvent event) {
   switch (event) {
     case evError: {
@@ -50,7 +55,12 @@ void HandleComEvent(TCustomComPort& port, TComEvent event) {
 TComThread::TComThread(TCustomComPort& owner) : owner_(owner) {
   const int error = owner_.device_->BeginMonitoring(owner_.events_);
   if (error != 0) throw std::system_error(error, std::generic_category(), "port event mask");
+}
+
+void TComThread::Start() {
   try {
+    // Held while the handle is stored, so that an abandoned monitor sees it when it detaches.
+    std::lock_guard lock(threadMutex_);
     thread_ = std::thread([this] { Execute(); });
   } catch (...) {
     owner_.device_->EndMonitoring();
@@ -71,7 +81,17 @@ void TComThread::Stop() {
   // (which stops twice) waited out another task's time slice: 0.7-0.9 ms instead of 0.1 ms.
 }
 
+void TComThread::Abandon() {
+  abandoned_ = true;
+  Stop();
+}
+
+bool TComThread::IsCurrentThread() const {
+  return currentMonitor == this;
+}
+
 void TComThread::Execute() {
+  currentMonitor = this;
   TSerialDevice& device = *owner_.device_;
   try {
     for (;;) {
@@ -82,9 +102,21 @@ void TComThread::Execute() {
       if (device.WaitForEvents(stop_, events, error) != TWaitOutcome::Events) break;
       events_ = events;
       Dispatch(events);
+      if (abandoned_) break;
     }
   } catch (...) {
     error_ = std::current_exception();
+  }
+  if (abandoned_) {
+    // A handler closed the port from this thread. The component has already released the device
+    // (and may have opened it again with a new monitor, or be gone): touch none of it, and free
+    // this object, which nobody else owns any more.
+    {
+      std::lock_guard lock(threadMutex_);
+      thread_.detach();
+    }
+    delete this;
+    return;
   }
   device.EndMonitoring();
   device.DiscardQueues();
@@ -96,6 +128,7 @@ void TComThread::Dispatch(TComEvents events) {
   switch (owner_.syncMethod_) {
     case smNone:
       for (TComEvent event : kComEventHandlingOrder) {
+        if (abandoned_) break;  // a handler closed the port: the rest has no port to act on
         if (events.Has(event)) HandleComEvent(owner_, event);
       }
       break;

@@ -15,6 +15,7 @@
 #include <chrono>
 #include <mutex>
 #include <optional>
+#include <system_error>
 #include <utility>
 
 #include "serial/line_settings_termios2.h"
@@ -455,7 +456,11 @@ int TSerialDevice::BeginMonitoring(TComEvents mask) {
   const bool wantsLines =
       mask.Has(evCTS) || mask.Has(evDSR) || mask.Has(evRLSD) || mask.Has(evRing);
   if (p_->hasModemLines_ && wantsLines) {
-    monitor->modemWatch = std::make_unique<TModemWatch>(p_->fd_, p_->kickFd_);
+    try {
+      monitor->modemWatch = std::make_unique<TModemWatch>(p_->fd_, p_->kickFd_);
+    } catch (const std::system_error& e) {
+      return e.code().value();  // the helper thread could not start
+    }
   }
   p_->rxStalled_.store(false);
   p_->txPending_.store(false);

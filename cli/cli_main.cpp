@@ -9,6 +9,7 @@
 #include "cli/session.h"
 #include "serial/com_exception.h"
 #include "serial/message_catalogue.h"
+#include "serial/program_directory.h"
 
 namespace {
 

@@ -1,13 +1,22 @@
 #include "cli/messages.h"
 
-#include <libintl.h>
-
 #include <cstdarg>
 #include <cstdio>
+#include <mutex>
+#include <unordered_map>
 #include <vector>
 
+#include "serial/message_catalogue.h"
+
 const char* Tr(const char* text) {
-  return gettext(text);
+  // Each text is a literal of the program, so its address names it; the translation is looked up
+  // once and kept, which gives the caller a pointer that lives as long as the program.
+  static std::mutex mutex;
+  static std::unordered_map<const char*, std::string> translations;
+  std::lock_guard lock(mutex);
+  auto [entry, added] = translations.try_emplace(text);
+  if (added) entry->second = Translate(text);
+  return entry->second.c_str();
 }
 
 std::string Format(const char* format, ...) {

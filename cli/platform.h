@@ -1,7 +1,7 @@
 // What the command-line tool needs from the operating system beyond the serial component: the
-// terminal, Ctrl-C, a pause that Ctrl-C cuts short, where the program lives, and advice for a
-// port that cannot be used. One implementation per system (platform_posix.cpp here), picked by
-// the build; the rest of the tool calls only these.
+// terminal, Ctrl-C, a pause that Ctrl-C cuts short, and advice for a port that cannot be used.
+// One implementation per system (platform_posix.cpp, platform_win32.cpp), picked by the build;
+// the rest of the tool calls only these.
 #pragma once
 
 #include <chrono>
@@ -21,9 +21,6 @@ bool StopRequested();
 
 // Sleeps for the given time, or less when a stop is requested meanwhile.
 void PauseUnlessStopped(std::chrono::milliseconds pause);
-
-// The folder of the running program (its message catalogues sit beside it in locale/).
-std::string ProgramDirectory();
 
 // What to do about a port failure with this system error code: the adapter missing, no
 // permission (the dialout group), another program holding the port. Empty when there is no

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <filesystem>
 
 #include "cli/messages.h"
 #include "cli/platform.h"
@@ -54,13 +53,6 @@ void PauseUnlessStopped(std::chrono::milliseconds pause) {
                 static_cast<long>((pause.count() % 1000) * 1'000'000)};
   while (!StopRequested() && nanosleep(&left, &left) != 0 && errno == EINTR) {
   }
-}
-
-std::string ProgramDirectory() {
-  std::error_code failure;
-  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", failure);
-  if (failure) return std::filesystem::current_path(failure).string();
-  return self.parent_path().string();
 }
 
 std::string PortFailureAdvice(int systemErrorCode) {

@@ -2,8 +2,6 @@
 
 #include <QMetaObject>
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
 
 #include "console/application.h"
 #include "console/console_look.h"
@@ -12,13 +10,6 @@
 #include "serial/com_exception.h"
 #include "serial/main_thread_queue.h"
 #include "serial/message_catalogue.h"
-
-std::string ProgramDirectory() {
-  std::error_code failure;
-  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", failure);
-  if (failure) return std::filesystem::current_path(failure).string();
-  return self.parent_path().string();
-}
 
 void ConnectMainThreadQueue() {
   MarkMainThread();

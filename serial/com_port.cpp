@@ -146,6 +146,8 @@ void TCustomComPort::ApplyLineSettings() {
   line.controlRTS = flowControl_.ControlRTS();
   line.xonXoffOut = flowControl_.XonXoffOut();
   line.xonXoffIn = flowControl_.XonXoffIn();
+  line.dsrSensitivity = flowControl_.DSRSensitivity();
+  line.txContinueOnXoff = flowControl_.TxContinueOnXoff();
   line.xonChar = flowControl_.XonChar();
   line.xoffChar = flowControl_.XoffChar();
   line.xonLimit = buffer_.InputSize() / 4;

@@ -1,10 +1,5 @@
 #include "serial/com_thread.h"
 
-#include <sys/eventfd.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdint>
 #include <memory>
 #include <system_error>
 
@@ -58,19 +53,8 @@ void HandleComEvent(TCustomComPort& port, TComEvent event) {
 }
 
 TComThread::TComThread(TCustomComPort& owner) : owner_(owner) {
-  stopFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (stopFd_ < 0) throw std::system_error(errno, std::generic_category(), "eventfd");
-  int error = 0;
-  try {
-    error = owner_.device_->BeginMonitoring(owner_.events_);
-  } catch (...) {
-    close(stopFd_);
-    throw;
-  }
-  if (error != 0) {
-    close(stopFd_);
-    throw std::system_error(error, std::generic_category(), "port event mask");
-  }
+  const int error = owner_.device_->BeginMonitoring(owner_.events_);
+  if (error != 0) throw std::system_error(error, std::generic_category(), "port event mask");
 }
 
 void TComThread::Start() {
@@ -87,14 +71,10 @@ void TComThread::Start() {
 TComThread::~TComThread() {
   Stop();
   if (thread_.joinable()) thread_.join();
-  close(stopFd_);
 }
 
 void TComThread::Stop() {
-  const std::uint64_t one = 1;
-  // An eventfd write only fails when its counter would overflow, which a stop flag cannot reach.
-  while (write(stopFd_, &one, sizeof one) < 0 && errno == EINTR) {
-  }
+  stop_.Raise();
   // No sched_yield here: every caller blocks next until the monitor has ended (ClosePort in
   // ServeMainThreadQueueUntil, the destructor in join), which hands the processor over anyway.
   // On Linux a yield puts the caller behind every runnable task, so with both cores busy a close
@@ -119,7 +99,7 @@ void TComThread::Execute() {
       int error = 0;
       // Stopped, or a failed wait (the port has gone): leave. Waiting again after a failure that
       // repeats at once would only spin.
-      if (device.WaitForEvents(stopFd_, events, error) != TWaitOutcome::Events) break;
+      if (device.WaitForEvents(stop_, events, error) != TWaitOutcome::Events) break;
       events_ = events;
       Dispatch(events);
       if (abandoned_) break;

@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "serial/com_types.h"
+#include "serial/stop_signal.h"
 
 class TCustomComPort;
 
@@ -55,7 +56,7 @@ class TComThread {
   void Dispatch(TComEvents events);
 
   TCustomComPort& owner_;
-  int stopFd_ = -1;    // eventfd: the manual-reset stop signal
+  TStopSignal stop_;   // the manual-reset stop signal
   TComEvents events_;  // the set of the latest completed wait (monitor thread only)
   std::exception_ptr error_;
   std::atomic<bool> finished_{false};

@@ -1,10 +1,10 @@
 # Qt for the window on Windows: the build that packaging/windows/build-qt installs into a cache
 # outside the tree (Debian has no Qt for mingw-w64). When it is there, Qt6Widgets_FOUND is set
 # and the window is built as well; without it the build stays Qt-free.
-set(TARVI_QT_WINDOWS "" CACHE PATH
+set(TARVI_QT_MINGW "" CACHE PATH
     "Qt built for Windows; empty: the cache folder of packaging/windows/build-qt")
 
-set(tarvi_qt_prefix "${TARVI_QT_WINDOWS}")
+set(tarvi_qt_prefix "${TARVI_QT_MINGW}")
 if(NOT tarvi_qt_prefix)
   # The script names its cache folder and exits 0 only when a complete build is installed there.
   execute_process(COMMAND ${PROJECT_SOURCE_DIR}/packaging/windows/build-qt --print

@@ -1,8 +1,6 @@
 #include "console/program_start.h"
 
 #include <QMetaObject>
-#include <filesystem>
-#include <system_error>
 
 #include "console/application.h"
 #include "console/console_look.h"
@@ -10,13 +8,6 @@
 #include "serial/com_exception.h"
 #include "serial/main_thread_queue.h"
 #include "serial/message_catalogue.h"
-
-std::string ProgramDirectory() {
-  std::error_code failure;
-  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", failure);
-  if (failure) return std::filesystem::current_path(failure).string();
-  return self.parent_path().string();
-}
 
 void ConnectMainThreadQueue() {
   MarkMainThread();

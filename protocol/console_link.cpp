@@ -1,10 +1,12 @@
 #include "protocol/console_link.h"
 
+#include <atomic>
 #include <stdexcept>
 
 namespace {
 TConsoleLink* boundConsole = nullptr;
-unsigned binding = 0;
+// Read by the serial monitor thread when it queues received bytes; written on the main thread.
+std::atomic<unsigned> binding{0};
 }  // namespace
 
 void BindConsole(TConsoleLink* console) {
@@ -13,7 +15,7 @@ void BindConsole(TConsoleLink* console) {
 }
 
 unsigned ConsoleBinding() {
-  return binding;
+  return binding.load();
 }
 
 TConsoleLink& Console() {

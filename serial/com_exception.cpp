@@ -1,9 +1,9 @@
 #include "serial/com_exception.h"
 
-#include <libintl.h>
-
 #include <array>
 #include <cstdio>
+
+#include "serial/message_catalogue.h"
 
 namespace {
 
@@ -81,8 +81,8 @@ EComPort::EComPort(int failureCode, int systemErrorCode)
 void BuildComMessageTable() {
   MessageTable& table = Table();
   for (std::size_t i = 0; i < kComMessages.size(); ++i)
-    table.texts[i] = gettext(kComMessages[i]);
-  table.suffix = gettext(kErrorCodeSuffix);
+    table.texts[i] = Translate(kComMessages[i]);
+  table.suffix = Translate(kErrorCodeSuffix);
 }
 
 const std::string& ComMessageText(int failureCode) {

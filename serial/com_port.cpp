@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <system_error>
-#include <thread>
 
 #include "serial/com_thread.h"
 #include "serial/main_thread_queue.h"
@@ -54,7 +53,9 @@ void TCustomComPort::OpenPort() {
       if (syncMethod_ == smWindowSync) window_ = std::make_shared<TNotificationWindow>();
       try {
         thread_ = std::make_unique<TComThread>(*this);
+        thread_->Start();
       } catch (const std::system_error& e) {
+        thread_.reset();
         // A monitor that cannot start leaves the port unusable as specified: report the opening
         // as failed, with the system's code.
         throw EComPort(CError_OpenFailed, e.code().value());
@@ -89,14 +90,16 @@ void TCustomComPort::ClosePort() {
 }
 
 void TCustomComPort::StopMonitor() {
-  if (thread_) {
+  if (thread_ && thread_->IsCurrentThread()) {
+    // A handler on the monitor thread closes the port: the monitor cannot wait for itself. It
+    // ends once that handler returns and frees itself.
+    thread_.release()->Abandon();
+  } else if (thread_) {
     thread_->Stop();
     // The monitor may be waiting for the main thread (smThreadSync, smWindowSync): keep serving
     // it until the monitor has left its loop, then join.
     const TComThread* monitor = thread_.get();
-    if (monitor->Id() != std::this_thread::get_id()) {
-      ServeMainThreadQueueUntil([monitor] { return monitor->Finished(); });
-    }
+    ServeMainThreadQueueUntil([monitor] { return monitor->Finished(); });
     thread_.reset();
   }
   if (window_) {
@@ -143,6 +146,8 @@ void TCustomComPort::ApplyLineSettings() {
   line.controlRTS = flowControl_.ControlRTS();
   line.xonXoffOut = flowControl_.XonXoffOut();
   line.xonXoffIn = flowControl_.XonXoffIn();
+  line.dsrSensitivity = flowControl_.DSRSensitivity();
+  line.txContinueOnXoff = flowControl_.TxContinueOnXoff();
   line.xonChar = flowControl_.XonChar();
   line.xoffChar = flowControl_.XoffChar();
   line.xonLimit = buffer_.InputSize() / 4;

@@ -1,9 +1,14 @@
 // The serial ports present on this machine, and the fallback list file.
 //
-// The system list comes from sysfs: every entry of <root>/class/tty that has a `device` link is a
-// port backed by hardware; a ttyS* whose `type` reads 0 has no UART behind it and is left out.
-// Nothing is opened to find out (opening a port toggles its modem lines). The root is
-// $SYSFS_PATH, else /sys, so tests and the demo can point the list at a folder of their own.
+// Linux (port_discovery_linux.cpp): the system list comes from sysfs: every entry of
+// <root>/class/tty that has a `device` link is a port backed by hardware; a ttyS* whose `type`
+// reads 0 has no UART behind it and is left out. Nothing is opened to find out (opening a port
+// toggles its modem lines). The root is $SYSFS_PATH, else /sys, so tests and the demo can point
+// the list at a folder of their own.
+//
+// Windows (port_discovery_win32.cpp): the text values of the key HARDWARE\DEVICEMAP\SERIALCOMM
+// under HKEY_LOCAL_MACHINE, opened (never created) for reading; a value whose data is not text
+// throws std::runtime_error, which reaches the program's error report.
 #pragma once
 
 #include <cstdio>
@@ -12,19 +17,20 @@
 #include <string>
 #include <vector>
 
-// Kernel names (ttyS0, ttyUSB0, ...) in natural order; std::nullopt when the list cannot be read
-// at all ("unavailable"), an empty list when it can be read and holds no port.
+// Port names (ttyS0, ttyUSB0 / COM1, COM3) in natural order; std::nullopt when the list cannot
+// be read at all ("unavailable"), an empty list when it can be read and holds no port. `source`
+// is the sysfs root (Linux) or the key under HKEY_LOCAL_MACHINE (Windows).
 std::optional<std::vector<std::string>> ReadSystemPortList();
-std::optional<std::vector<std::string>> ReadSystemPortList(const std::string& sysfsRoot);
+std::optional<std::vector<std::string>> ReadSystemPortList(const std::string& source);
 
-// Orders names with their digit runs compared as numbers: ttyS2 before ttyS10.
+// Orders names with their digit runs compared as numbers: ttyS2 before ttyS10, COM9 before COM10.
 bool NaturalLess(const std::string& a, const std::string& b);
 
 // A failure reading a text file, with the runtime's text for it ("File not found", ...).
 class EInOutError : public std::runtime_error {
  public:
   explicit EInOutError(int errorCode);
-  int ErrorCode;  // the errno of the failed call
+  int ErrorCode;  // the errno of the failed call (the C runtime's, on Windows too)
 };
 
 // The runtime's text for an errno value: "File not found", "Invalid filename",

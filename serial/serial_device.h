@@ -1,6 +1,7 @@
 // The operating-system side of one serial port: the few calls the component and its monitor
-// need, each reporting failure as an errno value (0 for success) so that the caller can raise the
-// matching EComPort. The Linux implementation lives in serial_device_linux.cpp.
+// need, each reporting failure as the platform's error code (0 for success: errno on Linux,
+// GetLastError on Windows) so that the caller can raise the matching EComPort. The build picks
+// serial_device_linux.cpp or serial_device_win32.cpp; each keeps its handles in its own Platform.
 //
 // Threads: Open, Close, the Set*/Apply* calls and Write run on the owner's (main) thread; Read,
 // InputQueueCount and ReadErrors may run on the monitor thread; WaitForEvents runs only on the
@@ -8,13 +9,13 @@
 // and releases it. Close must not be called while another thread may still use the device.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "serial/com_types.h"
+
+class TStopSignal;
 
 // One record of line settings, applied in one call.
 struct TLineSettings {
@@ -32,6 +33,8 @@ struct TLineSettings {
   TRTSFlowControl controlRTS = rtsDisable;
   bool xonXoffOut = false;
   bool xonXoffIn = false;
+  bool dsrSensitivity = false;
+  bool txContinueOnXoff = false;
   char xonChar = 0x11;
   char xoffChar = 0x13;
   int xonLimit = 256;
@@ -48,7 +51,7 @@ struct TTimeoutSettings {
   std::uint32_t writeTotalConstant = 1000;
 };
 
-// Outcome of a transfer: the bytes moved and 0, or the errno of the failure.
+// Outcome of a transfer: the bytes moved and 0, or the error code of the failure.
 struct TIoResult {
   int count = 0;
   int error = 0;
@@ -63,28 +66,30 @@ class TSerialDevice {
   TSerialDevice(const TSerialDevice&) = delete;
   TSerialDevice& operator=(const TSerialDevice&) = delete;
 
-  // The file a port name stands for: a name holding '/' is a path, any other is /dev/<name>.
+  // The device a port name stands for. Linux: a name holding '/' is a path, any other is
+  // /dev/<name>. Windows: a name holding '\\' or '/' is a path, any other is \\.\<name>.
   static std::string PathOf(const std::string& portName);
 
-  // Opens the port for exclusive use with DTR and RTS dropped. Returns 0, or the errno of the
-  // failed step with nothing left open (EWOULDBLOCK/EBUSY: another program holds the port).
+  // Opens the port for exclusive use with DTR and RTS dropped. Returns 0, or the error code of
+  // the failed step with nothing left open (Linux EWOULDBLOCK/EBUSY, Windows 5 access denied:
+  // another program holds the port; ENOENT or 2: no such port).
   int Open(const std::string& portName);
   // Discards both queues and closes the device; does nothing when closed.
   void Close();
-  bool IsOpen() const { return fd_ >= 0; }
+  bool IsOpen() const;
 
   // Linux has no per-port queue size: the sizes are kept (for the XON/XOFF limits and the
-  // 80 % mark of the input queue) and reported back.
+  // 80 % mark of the input queue) and reported back. Windows passes them to the driver.
   int SetQueueSizes(int inputSize, int outputSize);
   int ApplyLineSettings(const TLineSettings& settings);
   int SetTimeouts(const TTimeoutSettings& timeouts);
 
   // Blocks until every byte is taken by the driver or the write time-outs expire (then fewer
-  // bytes and no error); an abort ends it with ECANCELED.
+  // bytes and no error); an abort ends it with ECANCELED (Windows: ERROR_OPERATION_ABORTED).
   TIoResult Write(const void* buffer, int count);
   // Blocks as the read time-outs say: with a read interval, until count bytes are in or the
-  // interval has passed after the last byte once one came. An abort ends it with ECANCELED, a
-  // vanished device with EIO.
+  // interval has passed after the last byte once one came. An abort ends it as a write's does, a
+  // vanished device with an error (Linux EIO).
   TIoResult Read(void* buffer, int count);
   // Bytes waiting in the input queue; clears the recorded line errors as a side effect.
   int InputQueueCount(int& count);
@@ -101,38 +106,14 @@ class TSerialDevice {
   int DiscardQueues();
 
   // Monitor side. BeginMonitoring fixes the events looked for; WaitForEvents sleeps until one of
-  // them happens (Events, with the set), stopFd becomes readable (Stopped), or the port has gone
-  // or the wait failed (Failed, errno in error). EndMonitoring releases what BeginMonitoring took.
+  // them happens (Events, with the set), the stop signal is raised (Stopped), or the port has
+  // gone or the wait failed (Failed, error code in error). EndMonitoring releases what
+  // BeginMonitoring took.
   int BeginMonitoring(TComEvents mask);
-  TWaitOutcome WaitForEvents(int stopFd, TComEvents& events, int& error);
+  TWaitOutcome WaitForEvents(const TStopSignal& stop, TComEvents& events, int& error);
   void EndMonitoring();
 
-  // Whether the driver reports modem lines (false for a pseudo-terminal); valid while open.
-  bool HasModemLines() const { return hasModemLines_; }
-
  private:
-  struct Monitor;
-  struct ErrorCounters;
-
-  // A copy of the time-outs taken under the lock, for one transfer.
-  TTimeoutSettings CurrentTimeouts();
-
-  int fd_ = -1;
-  int abortFd_ = -1;  // eventfd raised by AbortTransfers, in the poll set of every transfer
-  int kickFd_ = -1;   // eventfd that wakes the monitor (written, read resumed, modem change)
-  bool hasModemLines_ = false;
-
-  std::mutex mutex_;  // guards the settings and counters below, shared by the two threads
-  TTimeoutSettings timeouts_;
-  TLineSettings line_;
-  int inputSize_ = 1024;
-  int outputSize_ = 1024;
-  std::unique_ptr<ErrorCounters> errorBase_;  // line-error counters at the last error query
-
-  std::atomic<bool> aborted_{false};  // AbortTransfers was called in this opening
-  std::atomic<bool> txEmptyWanted_{false};
-  std::atomic<bool> txPending_{false};
-  std::atomic<bool> rxStalled_{false};
-  std::atomic<std::uint64_t> bytesRead_{0};
-  std::unique_ptr<Monitor> monitor_;  // monitor-thread state
+  struct Platform;  // the platform's handles and shared state, in serial_device_<os>.cpp
+  std::unique_ptr<Platform> p_;
 };

@@ -10,14 +10,18 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <mutex>
 #include <optional>
+#include <system_error>
 #include <utility>
 
 #include "serial/line_settings_termios2.h"
 #include "serial/modem_watch_linux.h"
 #include "serial/serial_device.h"
+#include "serial/stop_signal.h"
 
 namespace {
 
@@ -107,15 +111,17 @@ class FdGuard {
 
 }  // namespace
 
+namespace {
+
 // The driver's line counters (TIOCGICOUNT); `valid` is false where the driver has none.
-struct TSerialDevice::ErrorCounters {
+struct ErrorCounters {
   bool valid = false;
   serial_icounter_struct c{};
 };
 
 // State of the monitor side, touched only by the monitor thread (and by Begin/EndMonitoring
 // while no monitor runs).
-struct TSerialDevice::Monitor {
+struct MonitorState {
   TComEvents mask;
   ErrorCounters eventBase;  // counters at the previous wake-up
   int modemBits = 0;        // TIOCMGET at the previous wake-up, when there are no counters
@@ -126,15 +132,40 @@ struct TSerialDevice::Monitor {
   std::unique_ptr<TModemWatch> modemWatch;
 };
 
-namespace {
-
 bool ReadCounters(int fd, serial_icounter_struct& c) {
   return Ioctl(fd, TIOCGICOUNT, &c) == 0;
 }
 
 }  // namespace
 
-TSerialDevice::TSerialDevice() : errorBase_(std::make_unique<ErrorCounters>()) {}
+struct TSerialDevice::Platform {
+  // A copy of the time-outs taken under the lock, for one transfer.
+  TTimeoutSettings CurrentTimeouts() {
+    std::lock_guard lock(mutex_);
+    return timeouts_;
+  }
+
+  int fd_ = -1;
+  int abortFd_ = -1;  // eventfd raised by AbortTransfers, in the poll set of every transfer
+  int kickFd_ = -1;   // eventfd that wakes the monitor (written, read resumed, modem change)
+  bool hasModemLines_ = false;
+
+  std::mutex mutex_;  // guards the settings and counters below, shared by the two threads
+  TTimeoutSettings timeouts_;
+  TLineSettings line_;
+  int inputSize_ = 1024;
+  int outputSize_ = 1024;
+  ErrorCounters errorBase_;  // line-error counters at the last error query
+
+  std::atomic<bool> aborted_{false};  // AbortTransfers was called in this opening
+  std::atomic<bool> txEmptyWanted_{false};
+  std::atomic<bool> txPending_{false};
+  std::atomic<bool> rxStalled_{false};
+  std::atomic<std::uint64_t> bytesRead_{0};
+  std::unique_ptr<MonitorState> monitor_;  // monitor-thread state
+};
+
+TSerialDevice::TSerialDevice() : p_(std::make_unique<Platform>()) {}
 
 TSerialDevice::~TSerialDevice() {
   Close();
@@ -145,7 +176,7 @@ std::string TSerialDevice::PathOf(const std::string& portName) {
 }
 
 int TSerialDevice::Open(const std::string& portName) {
-  if (fd_ >= 0) return EBUSY;
+  if (p_->fd_ >= 0) return EBUSY;
   FdGuard fd(open(PathOf(portName).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
   if (fd.get() < 0) return errno;
   if (!isatty(fd.get())) return ENOTTY;
@@ -187,42 +218,46 @@ int TSerialDevice::Open(const std::string& portName) {
   if (kickFd.get() < 0) return errno;
 
   {
-    std::lock_guard lock(mutex_);
-    errorBase_->valid = ReadCounters(fd.get(), errorBase_->c);
+    std::lock_guard lock(p_->mutex_);
+    p_->errorBase_.valid = ReadCounters(fd.get(), p_->errorBase_.c);
   }
-  hasModemLines_ = modemLines;
-  aborted_.store(false);
-  txPending_.store(false);
-  rxStalled_.store(false);
-  abortFd_ = abortFd.release();
-  kickFd_ = kickFd.release();
-  fd_ = fd.release();
+  p_->hasModemLines_ = modemLines;
+  p_->aborted_.store(false);
+  p_->txPending_.store(false);
+  p_->rxStalled_.store(false);
+  p_->abortFd_ = abortFd.release();
+  p_->kickFd_ = kickFd.release();
+  p_->fd_ = fd.release();
   return 0;
 }
 
+bool TSerialDevice::IsOpen() const {
+  return p_->fd_ >= 0;
+}
+
 void TSerialDevice::Close() {
-  if (fd_ < 0) return;
+  if (p_->fd_ < 0) return;
   EndMonitoring();
   // Discard unsent output so that close() does not wait for a line that may never drain.
-  tcflush(fd_, TCIOFLUSH);
-  Ioctl(fd_, TIOCNXCL, nullptr);
-  close(fd_);  // also releases the lock
-  close(abortFd_);
-  close(kickFd_);
-  fd_ = abortFd_ = kickFd_ = -1;
-  hasModemLines_ = false;
+  tcflush(p_->fd_, TCIOFLUSH);
+  Ioctl(p_->fd_, TIOCNXCL, nullptr);
+  close(p_->fd_);  // also releases the lock
+  close(p_->abortFd_);
+  close(p_->kickFd_);
+  p_->fd_ = p_->abortFd_ = p_->kickFd_ = -1;
+  p_->hasModemLines_ = false;
 }
 
 int TSerialDevice::SetQueueSizes(int inputSize, int outputSize) {
-  std::lock_guard lock(mutex_);
-  inputSize_ = inputSize;
-  outputSize_ = outputSize;
+  std::lock_guard lock(p_->mutex_);
+  p_->inputSize_ = inputSize;
+  p_->outputSize_ = outputSize;
   return 0;
 }
 
 int TSerialDevice::ApplyLineSettings(const TLineSettings& settings) {
-  if (fd_ < 0) return EBADF;
-  if (int e = ApplyLineSettingsTermios2(fd_, settings); e != 0) return e;
+  if (p_->fd_ < 0) return EBADF;
+  if (int e = ApplyLineSettingsTermios2(p_->fd_, settings); e != 0) return e;
   // DTR and RTS held as asked; handshake modes leave them to the kernel (RTS under CRTSCTS).
   int set = 0;
   int clear = 0;
@@ -230,34 +265,29 @@ int TSerialDevice::ApplyLineSettings(const TLineSettings& settings) {
   if (settings.controlRTS == rtsEnable) set |= TIOCM_RTS;
   if (settings.controlRTS == rtsDisable || settings.controlRTS == rtsToggle) clear |= TIOCM_RTS;
   if (set != 0) {
-    const int e = Ioctl(fd_, TIOCMBIS, &set);
+    const int e = Ioctl(p_->fd_, TIOCMBIS, &set);
     if (e != 0 && !NoModemLines(e)) return e;
   }
   if (clear != 0) {
-    const int e = Ioctl(fd_, TIOCMBIC, &clear);
+    const int e = Ioctl(p_->fd_, TIOCMBIC, &clear);
     if (e != 0 && !NoModemLines(e)) return e;
   }
-  std::lock_guard lock(mutex_);
-  line_ = settings;
+  std::lock_guard lock(p_->mutex_);
+  p_->line_ = settings;
   return 0;
 }
 
 int TSerialDevice::SetTimeouts(const TTimeoutSettings& timeouts) {
-  std::lock_guard lock(mutex_);
-  timeouts_ = timeouts;
+  std::lock_guard lock(p_->mutex_);
+  p_->timeouts_ = timeouts;
   return 0;
 }
 
-TTimeoutSettings TSerialDevice::CurrentTimeouts() {
-  std::lock_guard lock(mutex_);
-  return timeouts_;
-}
-
 TIoResult TSerialDevice::Write(const void* buffer, int count) {
-  if (fd_ < 0) return {0, EBADF};
+  if (p_->fd_ < 0) return {0, EBADF};
   if (count <= 0) return {0, 0};
-  if (aborted_.load()) return {0, ECANCELED};
-  const TTimeoutSettings t = CurrentTimeouts();
+  if (p_->aborted_.load()) return {0, ECANCELED};
+  const TTimeoutSettings t = p_->CurrentTimeouts();
   Deadline deadline;
   if (t.writeTotalMultiplier != 0 || t.writeTotalConstant != 0) {
     deadline = After(std::uint64_t{t.writeTotalMultiplier} * static_cast<std::uint64_t>(count) +
@@ -267,7 +297,7 @@ TIoResult TSerialDevice::Write(const void* buffer, int count) {
   int done = 0;
   TIoResult result;
   while (done < count) {
-    const ssize_t n = write(fd_, bytes + done, static_cast<std::size_t>(count - done));
+    const ssize_t n = write(p_->fd_, bytes + done, static_cast<std::size_t>(count - done));
     if (n > 0) {
       done += static_cast<int>(n);
       continue;
@@ -277,7 +307,7 @@ TIoResult TSerialDevice::Write(const void* buffer, int count) {
       result.error = errno;
       break;
     }
-    const int wait = WaitForPort(fd_, abortFd_, POLLOUT, deadline);
+    const int wait = WaitForPort(p_->fd_, p_->abortFd_, POLLOUT, deadline);
     if (wait == kTimedOut) break;  // the write time-outs expired: fewer bytes, no error
     if (wait != 0) {
       result.error = wait;
@@ -285,18 +315,18 @@ TIoResult TSerialDevice::Write(const void* buffer, int count) {
     }
   }
   result.count = done;
-  if (done > 0 && txEmptyWanted_.load()) {
-    txPending_.store(true);
-    RaiseEventFd(kickFd_);
+  if (done > 0 && p_->txEmptyWanted_.load()) {
+    p_->txPending_.store(true);
+    RaiseEventFd(p_->kickFd_);
   }
   return result;
 }
 
 TIoResult TSerialDevice::Read(void* buffer, int count) {
-  if (fd_ < 0) return {0, EBADF};
+  if (p_->fd_ < 0) return {0, EBADF};
   if (count <= 0) return {0, 0};
-  if (aborted_.load()) return {0, ECANCELED};
-  const TTimeoutSettings t = CurrentTimeouts();
+  if (p_->aborted_.load()) return {0, ECANCELED};
+  const TTimeoutSettings t = p_->CurrentTimeouts();
   // The read time-outs as a serial driver gives them: an interval of "maximum" with no totals
   // takes what is there; with a total multiplier of "maximum" too, it waits up to the constant
   // for a first byte; otherwise the totals bound the whole read and the interval the silence
@@ -320,10 +350,10 @@ TIoResult TSerialDevice::Read(void* buffer, int count) {
   Deadline interval;
   while (result.count < count) {
     const ssize_t n =
-        read(fd_, bytes + result.count, static_cast<std::size_t>(count - result.count));
+        read(p_->fd_, bytes + result.count, static_cast<std::size_t>(count - result.count));
     if (n > 0) {
       result.count += static_cast<int>(n);
-      bytesRead_.fetch_add(static_cast<std::uint64_t>(n));
+      p_->bytesRead_.fetch_add(static_cast<std::uint64_t>(n));
       if (returnOnFirst) break;
       if (useInterval) interval = After(t.readInterval);
       continue;
@@ -340,7 +370,7 @@ TIoResult TSerialDevice::Read(void* buffer, int count) {
     if (takeWhatIsThere) break;
     Deadline deadline = total;
     if (interval && (!deadline || *interval < *deadline)) deadline = interval;
-    const int wait = WaitForPort(fd_, abortFd_, POLLIN, deadline);
+    const int wait = WaitForPort(p_->fd_, p_->abortFd_, POLLIN, deadline);
     if (wait == kTimedOut) break;  // silence after the last byte, or the total time-out
     if (wait != 0) {
       result.error = wait;
@@ -348,44 +378,44 @@ TIoResult TSerialDevice::Read(void* buffer, int count) {
     }
   }
   // A monitor that stopped watching input because nobody took it watches again.
-  if (result.count > 0 && rxStalled_.load()) RaiseEventFd(kickFd_);
+  if (result.count > 0 && p_->rxStalled_.load()) RaiseEventFd(p_->kickFd_);
   return result;
 }
 
 int TSerialDevice::InputQueueCount(int& count) {
   count = 0;
-  if (fd_ < 0) return EBADF;
+  if (p_->fd_ < 0) return EBADF;
   int waiting = 0;
-  if (int e = Ioctl(fd_, FIONREAD, &waiting); e != 0) return e;
+  if (int e = Ioctl(p_->fd_, FIONREAD, &waiting); e != 0) return e;
   count = waiting;
   // Like the status query of a serial driver, this clears the recorded line errors.
-  std::lock_guard lock(mutex_);
-  if (errorBase_->valid) ReadCounters(fd_, errorBase_->c);
+  std::lock_guard lock(p_->mutex_);
+  if (p_->errorBase_.valid) ReadCounters(p_->fd_, p_->errorBase_.c);
   return 0;
 }
 
 int TSerialDevice::ReadErrors(TComErrors& errors) {
   errors = {};
-  if (fd_ < 0) return EBADF;
-  std::lock_guard lock(mutex_);
-  if (!errorBase_->valid) return 0;  // no counters: no line errors to report
+  if (p_->fd_ < 0) return EBADF;
+  std::lock_guard lock(p_->mutex_);
+  if (!p_->errorBase_.valid) return 0;  // no counters: no line errors to report
   serial_icounter_struct now{};
-  if (int e = Ioctl(fd_, TIOCGICOUNT, &now); e != 0) return NoModemLines(e) ? 0 : e;
-  const serial_icounter_struct& base = errorBase_->c;
+  if (int e = Ioctl(p_->fd_, TIOCGICOUNT, &now); e != 0) return NoModemLines(e) ? 0 : e;
+  const serial_icounter_struct& base = p_->errorBase_.c;
   if (now.frame != base.frame) errors.Include(ceFrame);
-  if (now.parity != base.parity && line_.parityCheck) errors.Include(ceRxParity);
+  if (now.parity != base.parity && p_->line_.parityCheck) errors.Include(ceRxParity);
   if (now.overrun != base.overrun) errors.Include(ceOverrun);
   if (now.brk != base.brk) errors.Include(ceBreak);
   if (now.buf_overrun != base.buf_overrun) errors.Include(ceRxOver);
-  errorBase_->c = now;
+  p_->errorBase_.c = now;
   return 0;
 }
 
 int TSerialDevice::ModemSignals(TModemSignals& signals) {
   signals = {};
-  if (fd_ < 0) return EBADF;
+  if (p_->fd_ < 0) return EBADF;
   int bits = 0;
-  const int e = Ioctl(fd_, TIOCMGET, &bits);
+  const int e = Ioctl(p_->fd_, TIOCMGET, &bits);
   if (e != 0) return NoModemLines(e) ? 0 : e;
   signals.cts = (bits & TIOCM_CTS) != 0;
   signals.dsr = (bits & TIOCM_DSR) != 0;
@@ -395,74 +425,79 @@ int TSerialDevice::ModemSignals(TModemSignals& signals) {
 }
 
 int TSerialDevice::AbortTransfers() {
-  if (fd_ < 0) return 0;
-  aborted_.store(true);
+  if (p_->fd_ < 0) return 0;
+  p_->aborted_.store(true);
   const std::uint64_t one = 1;
   ssize_t r;
   do {
-    r = write(abortFd_, &one, sizeof one);
+    r = write(p_->abortFd_, &one, sizeof one);
   } while (r < 0 && errno == EINTR);
   if (r < 0) {
-    aborted_.store(false);
+    p_->aborted_.store(false);
     return errno;
   }
   return 0;
 }
 
 int TSerialDevice::DiscardQueues() {
-  if (fd_ < 0) return EBADF;
-  return tcflush(fd_, TCIOFLUSH) < 0 ? errno : 0;
+  if (p_->fd_ < 0) return EBADF;
+  return tcflush(p_->fd_, TCIOFLUSH) < 0 ? errno : 0;
 }
 
 // ---- Monitor side
 
 int TSerialDevice::BeginMonitoring(TComEvents mask) {
-  if (fd_ < 0) return EBADF;
-  auto monitor = std::make_unique<Monitor>();
+  if (p_->fd_ < 0) return EBADF;
+  auto monitor = std::make_unique<MonitorState>();
   monitor->mask = mask;
-  monitor->eventBase.valid = ReadCounters(fd_, monitor->eventBase.c);
-  if (hasModemLines_) Ioctl(fd_, TIOCMGET, &monitor->modemBits);
-  DrainEventFd(kickFd_);
+  monitor->eventBase.valid = ReadCounters(p_->fd_, monitor->eventBase.c);
+  if (p_->hasModemLines_) Ioctl(p_->fd_, TIOCMGET, &monitor->modemBits);
+  DrainEventFd(p_->kickFd_);
   const bool wantsLines =
       mask.Has(evCTS) || mask.Has(evDSR) || mask.Has(evRLSD) || mask.Has(evRing);
-  if (hasModemLines_ && wantsLines) {
-    monitor->modemWatch = std::make_unique<TModemWatch>(fd_, kickFd_);
+  if (p_->hasModemLines_ && wantsLines) {
+    try {
+      monitor->modemWatch = std::make_unique<TModemWatch>(p_->fd_, p_->kickFd_);
+    } catch (const std::system_error& e) {
+      return e.code().value();  // the helper thread could not start
+    }
   }
-  rxStalled_.store(false);
-  txPending_.store(false);
-  txEmptyWanted_.store(mask.Has(evTxEmpty));
-  monitor_ = std::move(monitor);
+  p_->rxStalled_.store(false);
+  p_->txPending_.store(false);
+  p_->txEmptyWanted_.store(mask.Has(evTxEmpty));
+  p_->monitor_ = std::move(monitor);
   return 0;
 }
 
 void TSerialDevice::EndMonitoring() {
-  if (!monitor_) return;
-  txEmptyWanted_.store(false);
-  txPending_.store(false);
-  monitor_.reset();  // stops the modem-line helper while the descriptor is still open
+  if (!p_->monitor_) return;
+  p_->txEmptyWanted_.store(false);
+  p_->txPending_.store(false);
+  p_->monitor_.reset();  // stops the modem-line helper while the descriptor is still open
 }
 
-TWaitOutcome TSerialDevice::WaitForEvents(int stopFd, TComEvents& events, int& error) {
+TWaitOutcome TSerialDevice::WaitForEvents(const TStopSignal& stop, TComEvents& events, int& error) {
+  const int stopFd = static_cast<int>(stop.Native());
   events = {};
   error = 0;
-  Monitor& m = *monitor_;
+  MonitorState& m = *p_->monitor_;
   // Input that the last handling left untouched would wake poll() again at once, forever: stop
   // watching input until a read takes some (Read raises the kick then). The flag is set before
   // the count is checked again, and Read counts before it checks the flag, so a read that races
   // with this cannot go unnoticed.
   if (m.rxReported) {
     m.rxReported = false;
-    if (bytesRead_.load() == m.bytesReadAtReport) {
-      rxStalled_.store(true);
-      if (bytesRead_.load() != m.bytesReadAtReport) rxStalled_.store(false);
+    if (p_->bytesRead_.load() == m.bytesReadAtReport) {
+      p_->rxStalled_.store(true);
+      if (p_->bytesRead_.load() != m.bytesReadAtReport) p_->rxStalled_.store(false);
     }
   }
   for (;;) {
-    const bool watchInput = m.mask.Has(evRxChar) && !rxStalled_.load();
-    const bool txWait = txPending_.load();
+    const bool watchInput = m.mask.Has(evRxChar) && !p_->rxStalled_.load();
+    const bool txWait = p_->txPending_.load();
     pollfd fds[3] = {{stopFd, POLLIN, 0},
-                     {fd_, static_cast<short>(watchInput ? POLLIN : 0), 0},
-                     {kickFd_, POLLIN, 0}};
+                     {p_->fd_, static_cast<short>(watchInput ? POLLIN : 0), 0},
+                     {p_->kickFd_, POLLIN, 0}};
     // The only timed wake-up: while written bytes are still leaving, to see the queue empty.
     int r;
     do {
@@ -473,8 +508,9 @@ TWaitOutcome TSerialDevice::WaitForEvents(int stopFd, TComEvents& events, int& e
       return TWaitOutcome::Failed;
     }
     if (fds[0].revents & POLLIN) return TWaitOutcome::Stopped;
-    if (fds[2].revents & POLLIN) DrainEventFd(kickFd_);
-    if (rxStalled_.load() && bytesRead_.load() != m.bytesReadAtReport) rxStalled_.store(false);
+    if (fds[2].revents & POLLIN) DrainEventFd(p_->kickFd_);
+    if (p_->rxStalled_.load() && p_->bytesRead_.load() != m.bytesReadAtReport)
+      p_->rxStalled_.store(false);
 
     const short port = fds[1].revents;
     if (port & POLLNVAL) {
@@ -484,14 +520,14 @@ TWaitOutcome TSerialDevice::WaitForEvents(int stopFd, TComEvents& events, int& e
     TComEvents found;
     if (port & POLLIN) {
       int waiting = 0;
-      if (int e = Ioctl(fd_, FIONREAD, &waiting); e != 0) {
+      if (int e = Ioctl(p_->fd_, FIONREAD, &waiting); e != 0) {
         error = e;
         return TWaitOutcome::Failed;
       }
       if (waiting > 0) {
         found.Include(evRxChar);
-        std::lock_guard lock(mutex_);
-        if (waiting >= inputSize_ - inputSize_ / 5) found.Include(evRx80Full);
+        std::lock_guard lock(p_->mutex_);
+        if (waiting >= p_->inputSize_ - p_->inputSize_ / 5) found.Include(evRx80Full);
       }
     }
     // Hang-up: the other side of a pseudo-terminal closed, or the adapter was pulled out. Input
@@ -502,7 +538,7 @@ TWaitOutcome TSerialDevice::WaitForEvents(int stopFd, TComEvents& events, int& e
     }
 
     serial_icounter_struct now{};
-    if (m.eventBase.valid && ReadCounters(fd_, now)) {
+    if (m.eventBase.valid && ReadCounters(p_->fd_, now)) {
       const serial_icounter_struct& base = m.eventBase.c;
       if (now.frame != base.frame || now.overrun != base.overrun || now.parity != base.parity ||
           now.buf_overrun != base.buf_overrun) {
@@ -514,9 +550,9 @@ TWaitOutcome TSerialDevice::WaitForEvents(int stopFd, TComEvents& events, int& e
       if (now.dcd != base.dcd) found.Include(evRLSD);
       if (now.rng != base.rng) found.Include(evRing);
       m.eventBase.c = now;
-    } else if (hasModemLines_) {
+    } else if (p_->hasModemLines_) {
       int bits = 0;
-      if (Ioctl(fd_, TIOCMGET, &bits) == 0) {
+      if (Ioctl(p_->fd_, TIOCMGET, &bits) == 0) {
         const int changed = bits ^ m.modemBits;
         if (changed & TIOCM_CTS) found.Include(evCTS);
         if (changed & TIOCM_DSR) found.Include(evDSR);
@@ -526,10 +562,10 @@ TWaitOutcome TSerialDevice::WaitForEvents(int stopFd, TComEvents& events, int& e
       }
     }
 
-    if (txPending_.load()) {
+    if (p_->txPending_.load()) {
       int queued = 0;
-      if (Ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued <= 0) {
-        txPending_.store(false);
+      if (Ioctl(p_->fd_, TIOCOUTQ, &queued) != 0 || queued <= 0) {
+        p_->txPending_.store(false);
         found.Include(evTxEmpty);
         m.lastOutQueue = -1;
         m.txWaitMs = 1;
@@ -538,8 +574,8 @@ TWaitOutcome TSerialDevice::WaitForEvents(int stopFd, TComEvents& events, int& e
         // move (flow control holding it) is looked at less and less often.
         std::uint32_t rate;
         {
-          std::lock_guard lock(mutex_);
-          rate = std::max<std::uint32_t>(line_.rate, 50);
+          std::lock_guard lock(p_->mutex_);
+          rate = std::max<std::uint32_t>(p_->line_.rate, 50);
         }
         const int leaveMs =
             static_cast<int>(std::uint64_t{11000} * static_cast<unsigned>(queued) / rate) + 1;
@@ -553,7 +589,7 @@ TWaitOutcome TSerialDevice::WaitForEvents(int stopFd, TComEvents& events, int& e
     if (found.Empty()) continue;
     if (found.Has(evRxChar)) {
       m.rxReported = true;
-      m.bytesReadAtReport = bytesRead_.load();
+      m.bytesReadAtReport = p_->bytesRead_.load();
     }
     events = found;
     return TWaitOutcome::Events;

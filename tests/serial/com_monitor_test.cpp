@@ -201,6 +201,39 @@ TEST_F(PortOnPty, CloseWhileAThreadSyncHandlerWaitsForTheMainThreadDoesNotDeadlo
   EXPECT_EQ(PendingMainThreadWork(), 0);
 }
 
+TEST_F(PortOnPty, HandlerOnTheMonitorThreadMayCloseThePort) {
+  // The monitor cannot wait for itself: it must end after the handler without touching the port
+  // again, whether the handler leaves it closed or opens it again at once (a new monitor).
+  for (const bool reopenInHandler : {false, true}) {
+    SCOPED_TRACE(reopenInHandler ? "close and reopen" : "close");
+    std::atomic<int> calls{0};
+    std::atomic<bool> closed{false};
+    std::atomic<int> taken{0};
+    port_.OnRxChar = [&](TCustomComPort& sender, int count) {
+      if (++calls == 1) {
+        sender.ClosePort();
+        EXPECT_FALSE(sender.Connected());
+        EXPECT_EQ(sender.Monitor(), nullptr);
+        if (reopenInHandler) sender.OpenPort();
+        closed = true;
+        return;
+      }
+      std::vector<std::uint8_t> bytes(static_cast<std::size_t>(count));
+      taken += sender.ReadPort(bytes.data(), count);
+    };
+    port_.OpenPort();
+    pty_.Send({1});
+    ASSERT_TRUE(WaitUntil([&] { return closed.load(); }, milliseconds(2000)));
+    EXPECT_EQ(port_.Connected(), reopenInHandler);
+    if (!reopenInHandler) port_.OpenPort();
+    ASSERT_NE(port_.Monitor(), nullptr);
+    pty_.Send({2, 3});
+    EXPECT_TRUE(WaitUntil([&] { return taken.load() == 2; }, milliseconds(2000)));
+    port_.ClosePort();
+    EXPECT_EQ(calls.load(), 2);
+  }
+}
+
 TEST_F(PortOnPty, TransmitEmptyFollowsAWrite) {
   std::atomic<int> empties{0};
   port_.OnTxEmpty = [&](TCustomComPort&) { ++empties; };

@@ -4,12 +4,13 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "serial/com_exception.h"
 #include "serial/message_catalogue.h"
+#include "serial/program_directory.h"
 #include "tests/support/case_name.h"
+#include "tests/support/environment.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ namespace {
 std::string ProgramDir() {
   const char* dir = std::getenv("TARVI_BIN_DIR");
   if (dir != nullptr && *dir != '\0') return dir;
-  return std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
+  return ProgramDirectory();
 }
 
 struct LanguageCase {
@@ -30,10 +31,10 @@ struct LanguageCase {
 class MessageLanguage : public ::testing::TestWithParam<LanguageCase> {};
 
 TEST_P(MessageLanguage, TableFollowsLang) {
-  unsetenv("LC_ALL");
-  unsetenv("LC_MESSAGES");
-  unsetenv("LANGUAGE");
-  setenv("LANG", GetParam().lang, 1);
+  UnsetEnvironment("LC_ALL");
+  UnsetEnvironment("LC_MESSAGES");
+  UnsetEnvironment("LANGUAGE");
+  SetEnvironment("LANG", GetParam().lang);
   SetUpMessageCatalogues(ProgramDir());
   BuildComMessageTable();
   EXPECT_STREQ(EComPort(CError_OpenFailed, ENOENT).what(), GetParam().openFailed);
@@ -57,8 +58,8 @@ INSTANTIATE_TEST_SUITE_P(
     CaseName());
 
 TEST(MessageCatalogue, MissingProgramFolderLeavesTheTextsAsWritten) {
-  unsetenv("LANGUAGE");
-  setenv("LANG", "ru_RU.UTF-8", 1);
+  UnsetEnvironment("LANGUAGE");
+  SetEnvironment("LANG", "ru_RU.UTF-8");
   SetUpMessageCatalogues("/nonexistent-tarvi-folder");
   BuildComMessageTable();
   EXPECT_STREQ(EComPort(CError_ReadFailed, 5).what(),

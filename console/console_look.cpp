@@ -4,11 +4,14 @@
 #include <QPalette>
 #include <QStyleFactory>
 
+#include "console/font_families.h"
+
 QFont CourierFont(int pixelSize) {
   QFont font;
-  // "Courier" itself resolves to a URW face with other metrics; Courier New's twin is the one
-  // the layout was measured with.
-  font.setFamilies({"Courier New", "Liberation Mono", "DejaVu Sans Mono"});
+  // The window font is named "Courier"; Courier New is asked for instead: the layout was
+  // measured with it, on Linux "Courier" resolves to a URW face with other metrics, and on
+  // Windows the bitmap Courier has neither Cyrillic nor an 11-pixel size.
+  font.setFamilies(MonospaceFamilies());
   font.setStyleHint(QFont::TypeWriter);
   font.setFixedPitch(true);
   font.setPixelSize(pixelSize);
@@ -17,7 +20,7 @@ QFont CourierFont(int pixelSize) {
 
 QFont SansFont(int pixelSize) {
   QFont font;
-  font.setFamilies({"MS Sans Serif", "Liberation Sans", "DejaVu Sans"});
+  font.setFamilies(SansFamilies());
   font.setStyleHint(QFont::SansSerif);
   font.setPixelSize(pixelSize);
   return font;

@@ -8,7 +8,7 @@
 
 class QApplication;
 
-// The window font, "Courier New" (Liberation Mono is its metric twin on Linux). 8 pt is 11 px.
+// The window font, "Courier New" (Liberation Mono, its metric twin, on Linux). 8 pt is 11 px.
 QFont CourierFont(int pixelSize = 11);
 // The font of the row labels, the address fields and the baud list, "MS Sans Serif" where it
 // exists, else a sans font of the same pixel size.

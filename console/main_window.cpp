@@ -6,11 +6,9 @@
 #include <QShowEvent>
 
 #include "console/application.h"
+#include "console/window_frame.h"
 
 namespace {
-// Title bar and borders of a usual window manager; the real frame is known only once shown.
-constexpr int kEstimatedFrameHeight = 30;
-
 constexpr Qt::WindowFlags kFixedWindowFlags =
     Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
     Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint;
@@ -22,7 +20,7 @@ TScreenFit TScreenFit::PrimaryScreen() {
   const QString platform = QGuiApplication::platformName();
   const bool framed =
       platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
-  return {screen ? screen->geometry().height() : 768, framed ? kEstimatedFrameHeight : 0};
+  return {screen ? screen->geometry().height() : 768, framed ? TitledFrameHeight() : 0};
 }
 
 TForm1::TForm1(const TScreenFit& screen) : QWidget(nullptr, kFixedWindowFlags), screen_(screen) {

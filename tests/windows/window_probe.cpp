@@ -1,0 +1,105 @@
+// The real main window on Windows, started as the program starts it, reporting what a check
+// outside the process cannot read: the caption and the client area as Windows has them, the
+// ports of the Port menu, and the traffic log once the first exchange has ended.
+//
+//   window_probe.exe REPORT_FILE [PORT]
+//
+// With PORT, the Port menu entry of that name is chosen as the operator's click on it would.
+// The probe then waits (up to a minute) for an exchange started from outside, by a click on a
+// button, writes the log's lines and colour to the report and ends. The report is UTF-8, one
+// "key: value" per line; the check script compares it with the exact texts.
+#include <windows.h>
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <fstream>
+#include <string>
+
+#include "console/application.h"
+#include "console/console_look.h"
+#include "console/main_window.h"
+#include "console/program_start.h"
+#include "serial/com_exception.h"
+#include "serial/message_catalogue.h"
+
+namespace {
+
+std::string Utf8(const QString& text) {
+  return text.toUtf8().toStdString();
+}
+
+QAction* PortEntry(const TForm1& form, const QString& name) {
+  for (QAction* entry : form.PORT1->actions())
+    if (entry->data().toString() == name) return entry;
+  return nullptr;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return 2;
+  std::ofstream report(argv[1], std::ios::binary | std::ios::trunc);
+  if (!report) return 2;
+  const QString port = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
+
+  SetUpMessageCatalogues(ProgramDirectory());
+  BuildComMessageTable();
+  TTarviApplication application(argc, argv);
+  ApplyConsoleLook(application);
+  ConnectMainThreadQueue();
+  int status = 0;
+  {
+    TForm1 form;
+    form.show();
+
+    RECT client{};
+    GetClientRect(reinterpret_cast<HWND>(form.winId()), &client);
+    report << "caption: " << Utf8(form.windowTitle()) << '\n';
+    report << "client: " << client.right - client.left << 'x' << client.bottom - client.top << '\n';
+    std::string ports;
+    for (const QAction* entry : form.PORT1->actions())
+      ports += (ports.empty() ? "" : " ") + Utf8(entry->data().toString());
+    report << "ports: " << ports << '\n';
+    if (!port.isEmpty()) {
+      QAction* entry = PortEntry(form, port);
+      if (entry != nullptr) {
+        entry->trigger();
+      } else {
+        report << "error: no Port menu entry " << Utf8(port) << '\n';
+        status = 1;
+      }
+    }
+    report << "port: " << form.ComPort1->Port() << '\n';
+    report << "ready" << std::endl;
+
+    // The log of the first exchange, once it has ended: its request line is in and the
+    // colour has turned from red (reply awaited) to blue.
+    const QStringList atStart = form.TeMemo1->Lines();
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      const QStringList lines = form.TeMemo1->Lines();
+      const bool ended = lines != atStart && !lines.isEmpty() &&
+                         lines.front().startsWith("TX : ") &&
+                         form.TeMemo1->Colour() == QColor(0, 0, 255);
+      if (ended) {
+        for (const QString& line : lines)
+          report << "log: " << Utf8(line) << '\n';
+        report << "colour: " << Utf8(form.TeMemo1->Colour().name()) << '\n';
+      } else if (elapsed.elapsed() < 60'000) {
+        return;
+      } else {
+        report << "error: no exchange ended within a minute\n";
+        status = 1;
+      }
+      report.flush();
+      TTarviApplication::quit();
+    });
+    poll.start(20);
+    TTarviApplication::exec();
+  }
+  DisconnectMainThreadQueue();
+  return status;
+}

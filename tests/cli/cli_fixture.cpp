@@ -37,6 +37,14 @@ void CliOnBus::TearDown() {
   bus_.reset();
 }
 
+sim::TDeviceConfig Device(std::uint8_t address, std::uint16_t id, std::uint8_t baudCode) {
+  sim::TDeviceConfig config;
+  config.address = address;
+  config.id = id;
+  config.baudCode = baudCode;
+  return config;
+}
+
 sim::TVirtualDevice& CliOnBus::Add(const sim::TDeviceConfig& config) {
   return bus_->AddDevice(config);
 }

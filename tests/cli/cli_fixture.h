@@ -26,6 +26,9 @@ TCliRun RunCli(const std::vector<std::string>& args,
 // within a reply is not cut short; the tests of the 5 ms gap itself give their own.
 inline constexpr const char* kTestGap = "--gap=60";
 
+// A device of the given address, id and baud code (4: 9600 Bd), the rest at the defaults.
+sim::TDeviceConfig Device(std::uint8_t address, std::uint16_t id = 14, std::uint8_t baudCode = 4);
+
 // The frames a device heard that were addressed to it.
 std::size_t RequestsTo(const sim::TVirtualDevice& device);
 

@@ -7,14 +7,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-sim::TDeviceConfig Device(std::uint8_t address, std::uint16_t id = 14, std::uint8_t baudCode = 4) {
-  sim::TDeviceConfig config;
-  config.address = address;
-  config.id = id;
-  config.baudCode = baudCode;
-  return config;
-}
-
 std::vector<TJsonValue> Events(const std::string& out, const char* kind) {
   std::vector<TJsonValue> events;
   const auto lines = ParseJsonLines(out);

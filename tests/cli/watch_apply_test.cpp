@@ -11,14 +11,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-sim::TDeviceConfig Device(std::uint8_t address, std::uint16_t id = 14, std::uint8_t baudCode = 4) {
-  sim::TDeviceConfig config;
-  config.address = address;
-  config.id = id;
-  config.baudCode = baudCode;
-  return config;
-}
-
 TEST_F(CliOnBus, WatchMarksChangesAndSumsUp) {
   sim::TVirtualDevice& device = Add(Device(8));
   sim::TFaults faults;

@@ -100,6 +100,10 @@ TRun RunCli(const std::vector<std::string>& args) {
   return run;
 }
 
+// As in the program's tests on Linux: a longer silence ends a reply, so that the virtual device,
+// held up within a reply on a busy machine, is not cut short.
+constexpr const char* kGap = "--gap=60";
+
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
@@ -115,7 +119,7 @@ class CliOnWine : public ::testing::Test {
 };
 
 TEST_F(CliOnWine, ReadShowsTheDecodedBlock) {
-  const TRun run = RunCli({"read", "-p", port_, "-a", "247"});
+  const TRun run = RunCli({"read", "-p", port_, "-a", "247", kGap});
   ASSERT_EQ(run.status, 0u) << run.err;
   EXPECT_TRUE(Contains(run.out,
                        "model             ТАРВИ-А (id 14)\naddress           247\n"
@@ -126,12 +130,12 @@ TEST_F(CliOnWine, ReadShowsTheDecodedBlock) {
 
 TEST_F(CliOnWine, SetIsConfirmedAndTheDeviceKeepsIt) {
   const TRun set =
-      RunCli({"set", "-p", port_, "-a", "247", "--power-up", "4", "--remember", "yes"});
+      RunCli({"set", "-p", port_, "-a", "247", "--power-up", "4", "--remember", "yes", kGap});
   ASSERT_EQ(set.status, 0u) << set.out << set.err;
   EXPECT_TRUE(Contains(set.out, "written")) << set.out;
 
   // A second program reads what the device now holds: the device heard the writes.
-  const TRun read = RunCli({"read", "-p", port_, "-a", "247", "--json"});
+  const TRun read = RunCli({"read", "-p", port_, "-a", "247", "--json", kGap});
   ASSERT_EQ(read.status, 0u) << read.err;
   const auto document = ParseJson(read.out);
   ASSERT_TRUE(document) << read.out;
@@ -140,12 +144,12 @@ TEST_F(CliOnWine, SetIsConfirmedAndTheDeviceKeepsIt) {
   EXPECT_EQ((*document)["block"]["model"].text, "ТАРВИ-А");
 
   const TRun back =
-      RunCli({"set", "-p", port_, "-a", "247", "--power-up", "0", "--remember", "no", "-q"});
+      RunCli({"set", "-p", port_, "-a", "247", "--power-up", "0", "--remember", "no", "-q", kGap});
   EXPECT_EQ(back.status, 0u) << back.err;
 }
 
 TEST_F(CliOnWine, ScanOfAShortRangeFindsTheDevice) {
-  const TRun run = RunCli({"scan", "-p", port_, "--from", "245", "--to", "247", "--json"});
+  const TRun run = RunCli({"scan", "-p", port_, "--from", "245", "--to", "247", "--json", kGap});
   ASSERT_EQ(run.status, 0u) << run.out << run.err;
   const auto lines = ParseJsonLines(run.out);
   ASSERT_TRUE(lines) << run.out;
@@ -155,7 +159,7 @@ TEST_F(CliOnWine, ScanOfAShortRangeFindsTheDevice) {
   EXPECT_EQ(found, std::vector<long>{247}) << run.out;
   ASSERT_FALSE(lines->empty());
   EXPECT_EQ(lines->back()["event"].text, "end");
-  EXPECT_EQ(lines->back()["probes"].Int(), 3);
+  EXPECT_GE(lines->back()["probes"].Int(), 3);  // a garbled reply is asked for again
 }
 
 struct TFaultCase {
@@ -172,7 +176,7 @@ TEST_F(CliOnWine, DeviceFaultsEndWithStatusOneAndNameTheFault) {
   };
   for (const TFaultCase& c : cases) {
     SCOPED_TRACE(c.address);
-    const TRun run = RunCli({"read", "-p", port_, "-a", c.address, "--json"});
+    const TRun run = RunCli({"read", "-p", port_, "-a", c.address, "--json", kGap});
     EXPECT_EQ(run.status, 1u) << run.out << run.err;
     EXPECT_TRUE(Contains(run.err, c.message)) << run.err;
     const auto document = ParseJson(run.out);
@@ -193,7 +197,7 @@ TEST_F(CliOnWine, APortHeldByAnotherProgram) {
   HANDLE holder = CreateFileA(("\\\\.\\" + port_).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                               OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
-  const TRun run = RunCli({"read", "-p", port_, "-a", "247"});
+  const TRun run = RunCli({"read", "-p", port_, "-a", "247", kGap});
   CloseHandle(holder);
   if (RunningOnWine()) {
     // Wine does not keep a COM port to its first opener: the second open succeeds, and the

@@ -4,6 +4,7 @@
 // with the purge. Error codes are GetLastError values.
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -34,6 +35,26 @@ class EventHandle {
  private:
   HANDLE handle_;
 };
+
+bool RunningOnWine() {
+  const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+// The two read modes that Windows' serial drivers give a meaning of their own (interval at its
+// maximum): "take what is there and return at once" (totals 0), and "return with the first
+// bytes, or with none after the constant" (multiplier at its maximum too).
+enum class TReadMode { Plain, Immediate, FirstBytes };
+
+TReadMode ReadModeOf(const TTimeoutSettings& t) {
+  constexpr std::uint32_t kMax = MAXDWORD;
+  if (t.readInterval != kMax) return TReadMode::Plain;
+  if (t.readTotalMultiplier == 0 && t.readTotalConstant == 0) return TReadMode::Immediate;
+  if (t.readTotalMultiplier == kMax && t.readTotalConstant != 0 && t.readTotalConstant != kMax) {
+    return TReadMode::FirstBytes;
+  }
+  return TReadMode::Plain;
+}
 
 HANDLE NewManualResetEvent() {
   return CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -87,6 +108,13 @@ struct TSerialDevice::Platform {
   HANDLE abortEvent = nullptr;           // manual-reset, raised by AbortTransfers until Close
   std::atomic<bool> parityCheck{false};  // of the line settings in force, for the error query
 
+  // Wine 8 does not know the two special read modes on a serial port: such a read waits until
+  // its whole count is in, for ever. Under wine they are carried out here instead, with the
+  // input queue's count and a one-byte read under a plain total time-out (which wine keeps);
+  // on Windows the driver does it. Touched by the thread that reads.
+  const bool emulateReadModes = RunningOnWine();
+  TReadMode readMode = TReadMode::Plain;
+
   // Monitor side, touched only by the monitor thread (and by Begin/EndMonitoring while no
   // monitor waits). The OVERLAPPED of a pending event wait must live until the wait has ended.
   struct Monitor {
@@ -121,6 +149,27 @@ struct TSerialDevice::Platform {
       return {static_cast<int>(done), LastError()};
     }
     return {static_cast<int>(done), 0};
+  }
+
+  // Under wine only (emulateReadModes): what Windows' driver does in the two special read
+  // modes. "Immediate" reads what the input queue holds; "FirstBytes" first waits for one byte
+  // for at most the total constant (the port's time-outs are then 0, 0, constant), and adds
+  // what came with it. Either way the last read asks only for bytes that are already there.
+  TIoResult ReadInWinesPlace(void* buffer, int count) {
+    auto* bytes = static_cast<std::uint8_t*>(buffer);
+    TIoResult result;
+    if (readMode == TReadMode::FirstBytes) {
+      result = Transfer(false, bytes, 1);
+      if (result.error == ERROR_TIMEOUT) result.error = 0;
+      if (result.error != 0 || result.count == 0) return result;
+    }
+    DWORD flags = 0;
+    COMSTAT status{};
+    if (!ClearCommError(port, &flags, &status)) return {result.count, LastError()};
+    const int more = std::min(static_cast<int>(status.cbInQue), count - result.count);
+    if (more <= 0) return result;
+    const TIoResult rest = Transfer(false, bytes + result.count, more);
+    return {result.count + rest.count, rest.error == ERROR_TIMEOUT ? 0 : rest.error};
   }
 
   // Ends an event wait still pending: a zero mask ends it on Windows; the cancel covers drivers
@@ -198,7 +247,14 @@ int TSerialDevice::ApplyLineSettings(const TLineSettings& s) {
 int TSerialDevice::SetTimeouts(const TTimeoutSettings& t) {
   COMMTIMEOUTS timeouts{t.readInterval, t.readTotalMultiplier, t.readTotalConstant,
                         t.writeTotalMultiplier, t.writeTotalConstant};
+  const TReadMode mode = p_->emulateReadModes ? ReadModeOf(t) : TReadMode::Plain;
+  if (mode != TReadMode::Plain) {
+    // Wine: the one-byte read waits for the constant at most (see Read).
+    timeouts.ReadIntervalTimeout = 0;
+    timeouts.ReadTotalTimeoutMultiplier = 0;
+  }
   if (!SetCommTimeouts(p_->port, &timeouts)) return LastError();
+  p_->readMode = mode;
   return 0;
 }
 
@@ -208,10 +264,11 @@ TIoResult TSerialDevice::Write(const void* buffer, int count) {
 }
 
 TIoResult TSerialDevice::Read(void* buffer, int count) {
+  if (p_->readMode != TReadMode::Plain && count > 0) return p_->ReadInWinesPlace(buffer, count);
   TIoResult result = p_->Transfer(false, buffer, count);
   // A read that its time-outs end is complete with the bytes it got, none perhaps: Windows
-  // reports it as success. Wine fails it with ERROR_TIMEOUT instead (in the modes used here it
-  // has read nothing then); that is the same outcome, not a failure of the port.
+  // reports it as success. Wine fails it with ERROR_TIMEOUT instead, with the bytes it got in
+  // the count; that is the same outcome, not a failure of the port.
   if (result.error == ERROR_TIMEOUT) result.error = 0;
   return result;
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "serial/device_manager_ports_win32.h"
 #include "serial/port_discovery.h"
 
 namespace {
@@ -65,6 +66,38 @@ TEST_F(RegistryPortList, AValueThatIsNotTextFailsTheList) {
                            reinterpret_cast<const BYTE*>(&number), sizeof number),
             ERROR_SUCCESS);
   EXPECT_THROW(ReadSystemPortList(kKey), std::runtime_error);
+}
+
+}  // namespace
+
+namespace {
+
+// The device manager's instance ids of the usual adapters, and what a port listing shows of them.
+TEST(UsbInstanceId, GivesVendorProductAndARealSerialNumberOnly) {
+  const struct {
+    const char* id;
+    bool usb;
+    const char* vendor;
+    const char* product;
+    const char* serial;
+  } cases[] = {
+      {"USB\\VID_0403&PID_6001\\A50285BI", true, "0403", "6001", "A50285BI"},
+      // The bus driver's own id: the ids, but a serial number with the port letter appended.
+      {"FTDIBUS\\VID_0403+PID_6001+A50285BIA\\0000", true, "0403", "6001", ""},
+      {"USB\\VID_1A86&PID_7523\\5&2C8F3A1&0&3", true, "1a86", "7523", ""},  // made up by Windows
+      {"USB\\VID_2341&PID_0043&MI_00\\6&1A2B&0&0000", true, "2341", "0043", ""},  // an interface
+      {"USB\\VID_10C4&PID_EA60\\0001", true, "10c4", "ea60", "0001"},
+      {"ACPI\\PNP0501\\1", false, "", "", ""},
+      {"USB\\VID_12&PID_3456\\X", false, "", "", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.id);
+    TPortDetails details;
+    ASSERT_EQ(ParseUsbInstanceId(c.id, details), c.usb);
+    EXPECT_EQ(details.usbVendorId, c.vendor);
+    EXPECT_EQ(details.usbProductId, c.product);
+    EXPECT_EQ(details.serialNumber, c.serial);
+  }
 }
 
 }  // namespace

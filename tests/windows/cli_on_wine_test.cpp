@@ -1,0 +1,246 @@
+// tarvi-cli.exe as the operator runs it, against virtual devices on a COM port:
+// scripts/with-sim-com-port starts tarvi-sim with the devices of TARVI_SIM_ARGS (set by the
+// build: a good one at 247, a silent one at 10, one with a corrupt reply at 11 and one that
+// answers with exception 2 at 12, all at 9600 Bd), links its pty as a COM port of the wine prefix
+// and names it in TARVI_COM_PORT. The program beside this test is started as a child process with
+// its output in files. Where wine differs from Windows the test says so; the program keeps
+// Windows' behaviour.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "cli/platform.h"
+#include "tests/cli/json_value.h"
+
+namespace {
+
+bool RunningOnWine() {
+  const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+std::string ThisFolder() {
+  char path[MAX_PATH] = {};
+  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  const std::string full(path, length);
+  return full.substr(0, full.find_last_of("\\/") + 1);
+}
+
+// The file's text with Windows' line ends (the program's output is in text mode) made '\n'.
+std::string ReadText(const std::string& path) {
+  std::string text;
+  if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+    char chunk[4096];
+    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
+      text.append(chunk, n);
+    std::fclose(file);
+  }
+  std::string lines;
+  for (std::size_t i = 0; i < text.size(); ++i)
+    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) lines += text[i];
+  return lines;
+}
+
+struct TRun {
+  DWORD status = 0xFFFFFFFF;  // stays so when the program did not end within the limit
+  std::string out;
+  std::string err;
+};
+
+HANDLE InheritableFile(const std::string& path) {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// Runs tarvi-cli.exe with the arguments (none holds a blank) and waits up to a minute.
+TRun RunCli(const std::vector<std::string>& args) {
+  const std::string folder = ThisFolder();
+  std::string commandLine = "\"" + folder + "tarvi-cli.exe\"";
+  for (const std::string& arg : args)
+    commandLine += " " + arg;
+  const std::string outPath = folder + "cli_on_wine.out";
+  const std::string errPath = folder + "cli_on_wine.err";
+  HANDLE out = InheritableFile(outPath);
+  HANDLE err = InheritableFile(errPath);
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = out;
+  startup.hStdError = err;
+  PROCESS_INFORMATION process{};
+  TRun run;
+  std::vector<char> writable(commandLine.begin(), commandLine.end());
+  writable.push_back('\0');
+  const BOOL started = CreateProcessA(nullptr, writable.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                      nullptr, &startup, &process);
+  CloseHandle(out);
+  CloseHandle(err);
+  if (!started) {
+    ADD_FAILURE() << "cannot start " << commandLine << ": error " << GetLastError();
+    return run;
+  }
+  if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) {
+    GetExitCodeProcess(process.hProcess, &run.status);
+  } else {
+    TerminateProcess(process.hProcess, 99);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    ADD_FAILURE() << commandLine << " did not end within a minute";
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  run.out = ReadText(outPath);
+  run.err = ReadText(errPath);
+  return run;
+}
+
+// As in the program's tests on Linux: a longer silence ends a reply, so that the virtual device,
+// held up within a reply on a busy machine, is not cut short.
+constexpr const char* kGap = "--gap=60";
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+class CliOnWine : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* port = std::getenv("TARVI_COM_PORT");
+    if (port == nullptr) GTEST_SKIP() << "no virtual device (run under scripts/with-sim-com-port)";
+    port_ = port;
+  }
+  std::string port_;
+};
+
+TEST_F(CliOnWine, ReadShowsTheDecodedBlock) {
+  const TRun run = RunCli({"read", "-p", port_, "-a", "247", kGap});
+  ASSERT_EQ(run.status, 0u) << run.err;
+  EXPECT_TRUE(Contains(run.out,
+                       "model             ТАРВИ-А (id 14)\naddress           247\n"
+                       "rate              9600 Bd (code 4)\n"))
+      << run.out;
+  EXPECT_TRUE(Contains(run.out, "on-command mode   2 (steady light and sound)")) << run.out;
+}
+
+TEST_F(CliOnWine, SetIsConfirmedAndTheDeviceKeepsIt) {
+  const TRun set =
+      RunCli({"set", "-p", port_, "-a", "247", "--power-up", "4", "--remember", "yes", kGap});
+  ASSERT_EQ(set.status, 0u) << set.out << set.err;
+  EXPECT_TRUE(Contains(set.out, "written")) << set.out;
+
+  // A second program reads what the device now holds: the device heard the writes.
+  const TRun read = RunCli({"read", "-p", port_, "-a", "247", "--json", kGap});
+  ASSERT_EQ(read.status, 0u) << read.err;
+  const auto document = ParseJson(read.out);
+  ASSERT_TRUE(document) << read.out;
+  EXPECT_EQ((*document)["block"]["power_up"].Int(), 4);
+  EXPECT_TRUE((*document)["block"]["remember"].boolean);
+  EXPECT_EQ((*document)["block"]["model"].text, "ТАРВИ-А");
+
+  const TRun back =
+      RunCli({"set", "-p", port_, "-a", "247", "--power-up", "0", "--remember", "no", "-q", kGap});
+  EXPECT_EQ(back.status, 0u) << back.err;
+}
+
+TEST_F(CliOnWine, ScanOfAShortRangeFindsTheDevice) {
+  const TRun run = RunCli({"scan", "-p", port_, "--from", "245", "--to", "247", "--json", kGap});
+  ASSERT_EQ(run.status, 0u) << run.out << run.err;
+  const auto lines = ParseJsonLines(run.out);
+  ASSERT_TRUE(lines) << run.out;
+  std::vector<long> found;
+  for (const TJsonValue& line : *lines)
+    if (line["event"].text == "found") found.push_back(line["address"].Int());
+  EXPECT_EQ(found, std::vector<long>{247}) << run.out;
+  ASSERT_FALSE(lines->empty());
+  EXPECT_EQ(lines->back()["event"].text, "end");
+  EXPECT_GE(lines->back()["probes"].Int(), 3);  // a garbled reply is asked for again
+}
+
+struct TFaultCase {
+  const char* address;
+  const char* kind;     // the "kind" of the JSON error
+  const char* message;  // in the message on standard error
+};
+
+TEST_F(CliOnWine, DeviceFaultsEndWithStatusOneAndNameTheFault) {
+  const TFaultCase cases[] = {
+      {"10", "no_answer", "no answer from 10 at 9600 Bd within 350 ms"},
+      {"11", "crc_error", "CRC error in the reply from 11 at 9600 Bd"},
+      {"12", "exception", "device 12 at 9600 Bd refused the request: exception code 2"},
+  };
+  for (const TFaultCase& c : cases) {
+    SCOPED_TRACE(c.address);
+    const TRun run = RunCli({"read", "-p", port_, "-a", c.address, "--json", kGap});
+    EXPECT_EQ(run.status, 1u) << run.out << run.err;
+    EXPECT_TRUE(Contains(run.err, c.message)) << run.err;
+    const auto document = ParseJson(run.out);
+    ASSERT_TRUE(document) << run.out;
+    EXPECT_EQ((*document)["error"]["kind"].text, c.kind);
+  }
+}
+
+TEST_F(CliOnWine, APortThatDoesNotExistEndsWithStatusThree) {
+  const TRun run = RunCli({"read", "-p", "COM77", "-a", "247"});
+  EXPECT_EQ(run.status, 3u) << run.out << run.err;
+  EXPECT_TRUE(Contains(run.err, "COM77: Unable to open com port (win error code: 2)")) << run.err;
+  EXPECT_TRUE(Contains(run.err, "no such port")) << run.err;
+}
+
+TEST_F(CliOnWine, APortHeldByAnotherProgram) {
+  // The other program: a handle of this process, opened without sharing.
+  HANDLE holder = CreateFileA(("\\\\.\\" + port_).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  const TRun run = RunCli({"read", "-p", port_, "-a", "247", kGap});
+  CloseHandle(holder);
+  if (RunningOnWine()) {
+    // Wine does not keep a COM port to its first opener: the second open succeeds, and the
+    // program reads the device. Windows refuses it with ERROR_ACCESS_DENIED (the branch below).
+    EXPECT_EQ(run.status, 0u) << run.err;
+    return;
+  }
+  EXPECT_EQ(run.status, 3u) << run.out << run.err;
+  EXPECT_TRUE(Contains(run.err, "(win error code: 5)")) << run.err;
+  EXPECT_TRUE(Contains(run.err, "another program holds the port")) << run.err;
+}
+
+// What wine cannot show through a port (a held port, a vanished adapter): the advice for each
+// Windows error code.
+TEST(PortFailureAdviceOnWindows, NamesTheCauseForTheCodesAPortGives) {
+  const struct {
+    int code;
+    const char* advice;
+  } cases[] = {
+      {ERROR_FILE_NOT_FOUND, "no such port"},
+      {ERROR_PATH_NOT_FOUND, "no such port"},
+      {ERROR_ACCESS_DENIED, "another program holds the port"},
+      {ERROR_SHARING_VIOLATION, "another program holds the port"},
+      {ERROR_GEN_FAILURE, "the port has gone"},
+      {ERROR_BAD_COMMAND, "the port has gone"},
+  };
+  for (const auto& c : cases)
+    EXPECT_TRUE(Contains(PortFailureAdvice(c.code), c.advice)) << c.code;
+  EXPECT_EQ(PortFailureAdvice(ERROR_INVALID_PARAMETER), "");
+}
+
+TEST_F(CliOnWine, PortsAsJson) {
+  const TRun run = RunCli({"ports", "--json"});
+  ASSERT_EQ(run.status, 0u) << run.err;
+  const auto document = ParseJson(run.out);
+  ASSERT_TRUE(document) << run.out;
+  // The prefix's registry lists its COM ports (wine's own COM1 at least), each with the driver
+  // the system names.
+  ASSERT_FALSE((*document)["ports"].items.empty()) << run.out;
+  for (const TJsonValue& port : (*document)["ports"].items) {
+    EXPECT_EQ(port["name"].text.rfind("COM", 0), 0u) << run.out;
+    EXPECT_FALSE(port["driver"].text.empty()) << run.out;
+  }
+}
+
+}  // namespace

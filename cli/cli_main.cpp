@@ -36,6 +36,7 @@ mistake on the command line or in a plan; 3 the port cannot be used.
 }  // namespace
 
 int RunCli(int argc, char** argv) {
+  SetUpConsole();
   SetUpMessageCatalogues(ProgramDirectory());
   BuildComMessageTable();
 

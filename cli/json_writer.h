@@ -38,9 +38,12 @@ class TJsonWriter {
   TJsonWriter& Value(bool value) { return Bool(value); }
   TJsonWriter& Value(int value) { return Number(std::int64_t{value}); }
   TJsonWriter& Value(unsigned value) { return Number(std::int64_t{value}); }
-  TJsonWriter& Value(std::int64_t value) { return Number(value); }
-  TJsonWriter& Value(std::uint64_t value) { return Number(static_cast<std::int64_t>(value)); }
-  TJsonWriter& Value(long long value) { return Number(static_cast<std::int64_t>(value)); }
+  // The standard integer types, not the fixed-width names: std::int64_t is long on Linux and
+  // long long on Windows, so one overload for each of those would clash on one of them.
+  TJsonWriter& Value(long value) { return Number(std::int64_t{value}); }
+  TJsonWriter& Value(long long value) { return Number(std::int64_t{value}); }
+  TJsonWriter& Value(unsigned long value) { return Number(static_cast<std::int64_t>(value)); }
+  TJsonWriter& Value(unsigned long long value) { return Number(static_cast<std::int64_t>(value)); }
   void Separate();
 
   std::string text_;

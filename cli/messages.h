@@ -7,5 +7,13 @@
 // The catalogue's version of an English text.
 const char* Tr(const char* text);
 
+// The printf flavour the C runtime's vsnprintf follows, for the compiler's format checks: mingw-w64
+// names its C99-conforming one (which C++ programs get) in __MINGW_PRINTF_FORMAT.
+#ifdef __MINGW_PRINTF_FORMAT
+#define TARVI_PRINTF_FORMAT __MINGW_PRINTF_FORMAT
+#else
+#define TARVI_PRINTF_FORMAT printf
+#endif
+
 // printf-style formatting into a std::string; the format usually comes from Tr().
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string Format(const char* format, ...) __attribute__((format(TARVI_PRINTF_FORMAT, 1, 2)));

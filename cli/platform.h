@@ -7,6 +7,10 @@
 #include <chrono>
 #include <string>
 
+// Makes the terminal show the program's UTF-8 output as it is (on Windows the console's output
+// code page, which comes back at exit); nothing where terminals take UTF-8 already.
+void SetUpConsole();
+
 // True when standard error is a terminal (a progress bar is then shown there).
 bool StderrIsTerminal();
 

@@ -24,6 +24,8 @@ extern "C" void OnStopSignal(int signalNumber) {
 
 }  // namespace
 
+void SetUpConsole() {}
+
 bool StderrIsTerminal() {
   return isatty(STDERR_FILENO) == 1;
 }

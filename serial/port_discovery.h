@@ -36,9 +36,14 @@ struct TPortDetails {
 };
 
 // The ports of ReadSystemPortList, in the same order, with their details; std::nullopt when the
-// list cannot be read. The stable names come from <devRoot>/serial/by-id. The roots are
-// $SYSFS_PATH (else /sys) and $DEV_PATH (else /dev), so tests can point both at folders of their
-// own.
+// list cannot be read.
+// Linux: the stable names come from <devRoot>/serial/by-id. The roots are $SYSFS_PATH (else
+// /sys) and $DEV_PATH (else /dev), so tests can point both at folders of their own; the
+// overload with roots exists on Linux only.
+// Windows: the driver, maker, Device Manager's name and USB ids from the device manager
+// (device_manager_ports_win32.h); a port it does not list gets the kernel device of its
+// SERIALCOMM value as its driver (Serial0, VCP0). No stable names: a COM number already stays
+// with its adapter.
 std::optional<std::vector<TPortDetails>> ReadSystemPortDetails();
 std::optional<std::vector<TPortDetails>> ReadSystemPortDetails(const std::string& sysfsRoot,
                                                                const std::string& devRoot);

@@ -1,10 +1,13 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <map>
 #include <stdexcept>
 
+#include "serial/device_manager_ports_win32.h"
 #include "serial/port_discovery.h"
 
 namespace {
@@ -23,13 +26,14 @@ class KeyHandle {
   HKEY key_;
 };
 
-}  // namespace
+// One value of the SERIALCOMM key: its name is the port's kernel device (\Device\Serial0,
+// \Device\VCP0), its data the port name (COM1).
+struct SerialCommValue {
+  std::string device;
+  std::string port;
+};
 
-std::optional<std::vector<std::string>> ReadSystemPortList() {
-  return ReadSystemPortList(kSerialCommKey);
-}
-
-std::optional<std::vector<std::string>> ReadSystemPortList(const std::string& source) {
+std::optional<std::vector<SerialCommValue>> ReadSerialComm(const std::string& source) {
   // Read access only: nothing here writes, and an ordinary user may not write under
   // HKEY_LOCAL_MACHINE\HARDWARE, so asking for more would make the list look unavailable.
   HKEY opened = nullptr;
@@ -37,7 +41,7 @@ std::optional<std::vector<std::string>> ReadSystemPortList(const std::string& so
     return std::nullopt;
   }
   const KeyHandle key(opened);
-  std::vector<std::string> names;
+  std::vector<SerialCommValue> values;
   std::vector<char> valueName(16384);  // the longest value name the registry allows
   std::vector<BYTE> data(256);
   for (DWORD index = 0;;) {
@@ -52,18 +56,63 @@ std::optional<std::vector<std::string>> ReadSystemPortList(const std::string& so
       continue;  // the same value again with room for its data
     }
     if (status != ERROR_SUCCESS) return std::nullopt;
+    std::string device(valueName.data(), nameLength);
     if (type != REG_SZ && type != REG_EXPAND_SZ) {
-      throw std::runtime_error("Invalid data type for '" +
-                               std::string(valueName.data(), nameLength) + "'");
+      throw std::runtime_error("Invalid data type for '" + device + "'");
     }
     // The stored text may or may not end in its terminating zero.
     std::string name(reinterpret_cast<const char*>(data.data()), dataLength);
     name.erase(std::find(name.begin(), name.end(), '\0'), name.end());
-    names.push_back(name);
+    values.push_back({std::move(device), std::move(name)});
     ++index;
   }
-  std::sort(names.begin(), names.end(), NaturalLess);
+  std::sort(values.begin(), values.end(), [](const SerialCommValue& a, const SerialCommValue& b) {
+    return NaturalLess(a.port, b.port);
+  });
+  return values;
+}
+
+std::string Upper(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  return text;
+}
+
+}  // namespace
+
+std::optional<std::vector<std::string>> ReadSystemPortList() {
+  return ReadSystemPortList(kSerialCommKey);
+}
+
+std::optional<std::vector<std::string>> ReadSystemPortList(const std::string& source) {
+  const auto values = ReadSerialComm(source);
+  if (!values) return std::nullopt;
+  std::vector<std::string> names;
+  for (const SerialCommValue& value : *values)
+    names.push_back(value.port);
   return names;
+}
+
+std::optional<std::vector<TPortDetails>> ReadSystemPortDetails() {
+  const auto values = ReadSerialComm(kSerialCommKey);
+  if (!values) return std::nullopt;
+  const std::map<std::string, TPortDetails> known = ReadDeviceManagerPorts();
+  std::vector<TPortDetails> ports;
+  for (const SerialCommValue& value : *values) {
+    TPortDetails details;
+    const auto found = known.find(Upper(value.port));
+    if (found != known.end()) details = found->second;
+    details.name = value.port;
+    // Without the device manager's word, the kernel device tells the driver's kind
+    // (Serial0, VCP0, Silabser0, USBSER000).
+    if (details.driver.empty()) {
+      const std::string prefix = "\\Device\\";
+      details.driver =
+          value.device.rfind(prefix, 0) == 0 ? value.device.substr(prefix.size()) : value.device;
+    }
+    ports.push_back(std::move(details));
+  }
+  return ports;
 }
 
 // Binary mode: the reader removes the line breaks itself (LF or CR LF), and text mode would

@@ -1,0 +1,116 @@
+#include <windows.h>
+
+#include <atomic>
+#include <cstdlib>
+
+#include "cli/messages.h"
+#include "cli/platform.h"
+
+namespace {
+
+std::atomic<bool> stopRequested{false};
+
+// Raised with the stop flag, so a pause ends at once. Manual reset: it stays raised.
+HANDLE StopEvent() {
+  static const HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  return event;
+}
+
+// Runs on a thread of its own that the system starts for each console event.
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) {
+    return FALSE;  // closing the console, logging off: the system's default (the process ends)
+  }
+  if (stopRequested.exchange(true)) {
+    // The second request: the operator wants out now. FALSE hands the event on to the
+    // default handler, which ends the process.
+    return FALSE;
+  }
+  if (StopEvent() != nullptr) SetEvent(StopEvent());
+  return TRUE;
+}
+
+HANDLE StderrHandle() {
+  return GetStdHandle(STD_ERROR_HANDLE);
+}
+
+UINT consoleOutputCodePage = 0;
+
+void RestoreConsoleOutputCodePage() {
+  SetConsoleOutputCP(consoleOutputCodePage);
+}
+
+}  // namespace
+
+void SetUpConsole() {
+  // The program writes UTF-8 (the model names are Cyrillic, and so are the Russian texts). A
+  // console shows the bytes in its output code page, so that becomes UTF-8 while the program
+  // runs, and the console's own page comes back at exit. Output to a file or a pipe is UTF-8
+  // either way.
+  if (consoleOutputCodePage != 0) return;
+  const UINT current = GetConsoleOutputCP();
+  if (current == 0 || current == CP_UTF8) return;  // no console, or UTF-8 already
+  if (!SetConsoleOutputCP(CP_UTF8)) return;
+  consoleOutputCodePage = current;
+  std::atexit(RestoreConsoleOutputCodePage);
+}
+
+bool StderrIsTerminal() {
+  // A console answers GetConsoleMode; a file, a pipe and NUL (which _isatty counts as a
+  // character device) do not.
+  DWORD mode = 0;
+  return GetConsoleMode(StderrHandle(), &mode) != 0;
+}
+
+int TerminalColumns() {
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (GetConsoleScreenBufferInfo(StderrHandle(), &info)) {
+    const int columns = info.srWindow.Right - info.srWindow.Left + 1;
+    if (columns > 0) return columns;
+  }
+  return 80;
+}
+
+void InstallStopHandler() {
+  StopEvent();  // made before the first event can come
+  SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+}
+
+bool StopRequested() {
+  return stopRequested.load();
+}
+
+void PauseUnlessStopped(std::chrono::milliseconds pause) {
+  if (pause.count() <= 0 || StopRequested()) return;
+  const auto wait = static_cast<DWORD>(pause.count());
+  if (StopEvent() != nullptr) {
+    WaitForSingleObject(StopEvent(), wait);
+  } else {
+    Sleep(wait);
+  }
+}
+
+std::string PortFailureAdvice(int systemErrorCode) {
+  switch (systemErrorCode) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_DEV_NOT_EXIST:
+      return Tr(
+          "no such port: is the adapter plugged in? Device Manager shows its COM number under "
+          "\"Ports (COM & LPT)\"; 'tarvi-cli ports' lists the ports");
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_BUSY:
+      // Windows gives a port that another program holds open as access denied (5).
+      return Tr("another program holds the port: close it and try again");
+    case ERROR_GEN_FAILURE:
+    case ERROR_BAD_COMMAND:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_DEVICE_REMOVED:
+    case ERROR_OPERATION_ABORTED:
+      return Tr("the port has gone: the adapter was pulled out or the line hung up");
+    default:
+      return {};
+  }
+}

@@ -58,8 +58,10 @@ int main(int argc, char** argv) {
     report << "caption: " << Utf8(form.windowTitle()) << '\n';
     report << "client: " << client.right - client.left << 'x' << client.bottom - client.top << '\n';
     std::string ports;
-    for (const QAction* entry : form.PORT1->actions())
-      ports += (ports.empty() ? "" : " ") + Utf8(entry->data().toString());
+    for (const QAction* entry : form.PORT1->actions()) {
+      if (!ports.empty()) ports += ' ';
+      ports += Utf8(entry->data().toString());
+    }
     report << "ports: " << ports << '\n';
     if (!port.isEmpty()) {
       QAction* entry = PortEntry(form, port);

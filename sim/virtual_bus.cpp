@@ -293,12 +293,31 @@ bool TVirtualBus::LineBusy(Clock::time_point at) {
                      [&](const auto& span) { return span.first <= at; });
 }
 
+// A wake-up later than this counts as late; less is the usual latency of a sleeping thread.
+constexpr auto kLateWake = std::chrono::milliseconds(1);
+// A silence this long between two bytes is a pause within a transmission (a split reply, a late
+// part), not the spacing of characters: that is under 10 ms even at 1200 Bd.
+constexpr auto kPause = std::chrono::milliseconds(20);
+
 void TVirtualBus::WriteDueBytes(Clock::time_point now) {
   if (writeBlocked_) return;
   std::vector<std::uint8_t> due;
+  Clock::time_point lastDue{};
   while (!outgoing_.empty() && outgoing_.front().at <= now) {
+    // Bytes before a pause go out alone, even when the bus was woken too late for both.
+    if (!due.empty() && outgoing_.front().at - lastDue > kPause) break;
     due.push_back(outgoing_.front().value);
+    lastDue = outgoing_.front().at;
     outgoing_.pop_front();
+  }
+  // Woken late (a busy machine), the bus hands over at once what is due; a pause that follows
+  // then starts now and keeps its length, instead of shrinking or vanishing. Bytes sent back to
+  // back keep their times, so a late wake never slows a reply down.
+  if (!due.empty() && !outgoing_.empty() && outgoing_.front().at - lastDue > kPause &&
+      now - lastDue > kLateWake) {
+    const auto delay = now - lastDue;
+    for (TTimedByte& b : outgoing_)
+      b.at += delay;
   }
   bytesSent_ += due.size();
   if (due.empty() || !port_ || !port_->PeerHasItOpen()) return;  // nobody listens: lost

@@ -25,6 +25,15 @@ mount -t tmpfs -o mode=1777 tmpfs $root/tmp
 mkdir -p $root/dev/pts $share
 mount -t devpts -o ptmxmode=0666,mode=0620 devpts $root/dev/pts
 mount -t 9p -o trans=virtio,version=9p2000.L,msize=262144 results $share
+# A checkout or a build under the host's /tmp, which the tmpfs above hides: each comes as a share
+# of its own, mounted at its own path.
+if [ -f $share/mounts ]; then
+  while read -r tag path; do
+    mkdir -p "$root$path"
+    mount -t 9p -o trans=virtio,version=9p2000.L,ro,msize=262144 "$tag" "$root$path" ||
+      echo "guest: mounting $path failed"
+  done <$share/mounts
+fi
 
 if [ -f $share/guest.cmd ]; then
   chroot $root /bin/sh /tmp/drivers/guest.cmd >$share/guest.out 2>&1

@@ -9,7 +9,7 @@
 # output; the script's output and exit status are passed back. Every process started here is
 # stopped on the way out, on failure too.
 #   run_in_guest.sh BIN_DIR GUEST_SCRIPT [ARGS...]
-# Environment: TARVI_DRIVERS_CACHE (default: BIN_DIR/../../drivers-cache) for the kernel,
+# Environment: TARVI_DRIVERS_CACHE (default: ~/.cache/tarvi/drivers-cache) for the kernel,
 # TARVI_DRIVERS_TIMEOUT (seconds, default 240) for the whole guest run. The devices' traces, the
 # guest's output and its console are kept in BIN_DIR/../drivers-last-run.
 set -euo pipefail
@@ -18,7 +18,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 bin=$(cd "$1" && pwd)
 script=$(readlink -f "$2")
 shift 2
-cache=${TARVI_DRIVERS_CACHE:-$bin/../../drivers-cache}
+cache=${TARVI_DRIVERS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tarvi/drivers-cache}
 timeout=${TARVI_DRIVERS_TIMEOUT:-240}
 
 for tool in qemu-system-x86_64 socat cpio gzip apt-get dpkg-deb; do
@@ -80,6 +80,24 @@ start_line uart --frame-silence 120
   echo
 } >"$share/guest.cmd"
 
+# The guest sees this host's root read only, with a tmpfs of its own on /tmp. A checkout or a
+# build under /tmp would be hidden by it, so each of them gets a read-only share of its own that
+# the guest mounts at the same path over its tmpfs.
+extra_shares=()
+: >"$share/mounts"
+n=0
+checkout=$(cd "$here/../.." && pwd)
+for path in "$checkout" "$bin"; do
+  [ "$path" = "$bin" ] && case $bin/ in "$checkout"/*) continue ;; esac
+  case $path/ in
+    /tmp/*)
+      extra_shares+=(-virtfs "local,path=$path,mount_tag=tree$n,security_model=none,readonly=on,multidevs=remap")
+      echo "tree$n $path" >>"$share/mounts"
+      n=$((n + 1))
+      ;;
+  esac
+done
+
 qmp=$work/qmp.sock
 qemu-system-x86_64 -accel tcg -m 1024 -smp 1 -nographic -no-reboot -net none \
   -kernel "$kernel" -initrd "$work/initramfs.cpio.gz" \
@@ -91,6 +109,7 @@ qemu-system-x86_64 -accel tcg -m 1024 -smp 1 -nographic -no-reboot -net none \
   -device usb-serial,id=ftdi0,chardev=ftdi,always-plugged=on \
   -virtfs local,path=/,mount_tag=hostroot,security_model=none,readonly=on,multidevs=remap \
   -virtfs "local,path=$share,mount_tag=results,security_model=none,multidevs=remap" \
+  "${extra_shares[@]}" \
   -qmp "unix:$qmp,server=on,wait=off" \
   </dev/null >"$work/console.log" 2>&1 &
 qemu_pid=$!

@@ -118,8 +118,10 @@ INSTANTIATE_TEST_SUITE_P(
                       "RX : ",
                       19,
                       {kCrcError}},
+        // 150 ms late against the 350 ms time-out: a busy machine may hold the device or the
+        // window up for a while more.
         LineFaultCase{
-            "LateWithinTheTimeOut", {.late = 250ms}, "RX : F7 03 0E 00 0E ", 19, {kModeOff, kOk}},
+            "LateWithinTheTimeOut", {.late = 150ms}, "RX : F7 03 0E 00 0E ", 19, {kModeOff, kOk}},
         LineFaultCase{"LatePastTheTimeOut", {.late = 500ms}, "RX :", 0, {"RX :", kTimeOut}},
         // The master takes the address byte as it comes: the block is shown with its verdict.
         LineFaultCase{"ReplyFromAnotherAddress",

@@ -3,8 +3,10 @@
 // window system's close request (WM_DELETE_WINDOW, what a close button sends) during an exchange,
 // during a search, and while the yes/no question is open. The process must end at once.
 #include <QElapsedTimer>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 #include "tests/support/qt_environment.h"
 #include "tests/robustness/faulty_line.h"
@@ -85,6 +87,26 @@ class RealProgram : public FaultyLine {
     return Xdotool({"search", "--sync", "--onlyvisible", "--name", title});
   }
 
+  // The number of windows shown on the test display (there is no window manager, so each is one
+  // of the program's).
+  std::size_t ShownWindows() {
+    TChildProcess tool(kXdotool, {"xdotool", "search", "--onlyvisible", "--name", ""});
+    tool.Wait(15s);
+    const std::string out = tool.Stdout();
+    return static_cast<std::size_t>(std::count(out.begin(), out.end(), '\n'));
+  }
+
+  // Waits until more than `before` windows are shown (a drop-down list has opened).
+  bool WaitForMoreWindowsThan(std::size_t before, std::chrono::milliseconds patience) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < patience.count()) {
+      if (ShownWindows() > before) return true;
+      std::this_thread::sleep_for(20ms);
+    }
+    return false;
+  }
+
   // A click in the middle of a control, or at a point of it; the layout is that of the offscreen
   // window of the fixture, which is built from the same definition.
   void Click(QWidget* control, QPoint at = {-1, -1}) {
@@ -157,9 +179,11 @@ INSTANTIATE_TEST_SUITE_P(
         CloseCase{"DuringASearch",
                   [](RealProgram& program, sim::TVirtualDevice& device) {
                     QMenuBar& bar = *program.Layout().TeMenuBar1;
+                    const std::size_t shown = program.ShownWindows();
                     program.Click(
                         &bar,
                         bar.actionGeometry(program.Layout().CustomItem2->menuAction()).center());
+                    ASSERT_TRUE(program.WaitForMoreWindowsThan(shown, 10s)) << "no menu";
                     program.Xdotool({"key", "--delay", "50", "Down", "Return"});  // Search > Start
                     ASSERT_TRUE(device.WaitForRequest(2, 5s)) << "no probes";
                   }},
@@ -167,7 +191,11 @@ INSTANTIATE_TEST_SUITE_P(
         // answers it with No, and then the window closes as at any other moment.
         CloseCase{"WhileTheQuestionIsOpen",
                   [](RealProgram& program, sim::TVirtualDevice& device) {
+                    // The keys go to the list only once it is open: sent to the closed box,
+                    // Down alone picks 14400 and Return then answers the question it raises.
+                    const std::size_t shown = program.ShownWindows();
                     program.Click(program.Layout().TeSComboBox1);
+                    ASSERT_TRUE(program.WaitForMoreWindowsThan(shown, 10s)) << "no list";
                     program.Xdotool({"key", "--delay", "50", "Down", "Return"});  // 9600 -> 14400
                     const std::string box = program.Find("Warning");
                     ASSERT_FALSE(box.empty()) << "no question";

@@ -76,7 +76,7 @@ const std::vector<FaultKind>& FaultKinds() {
       {"splitOver150ms", 3, kCrcError,
        [](std::mt19937& r) {
          return sim::TFaults{.splitBefore = {std::uniform_int_distribution<std::size_t>(2, 7)(r)},
-                             .splitGap = 200ms};
+                             .splitGap = 300ms};
        }},
       // Fewer extra bytes than a whole read (8 for an echo): they never make a read of their own
       // within the 5 ms take-up, which would replace the reply (see the line fault tests).

@@ -38,6 +38,9 @@ struct TFaults {
   TGarbage garbage = TGarbage::kBefore;
   // Pulls the adapter out (closes the pseudo-terminal) instead of answering.
   bool hangUp = false;
+  // Sends this many bytes of the reply, then pulls the adapter out 30 ms after the last of them
+  // has gone out: a reply cut off by the adapter going away, timed by the line itself.
+  std::optional<std::size_t> hangUpAfter{};
   // 0: the switches hold until changed; n > 0: they apply to the next n requests addressed to the
   // device (with a valid CRC), then all clear themselves.
   unsigned count = 0;

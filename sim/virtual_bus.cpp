@@ -161,6 +161,7 @@ void TVirtualBus::Run() {
       }
     }
     WriteDueBytes(now);
+    if (hangUpAt_ && now >= *hangUpAt_) PullOut(/*announce=*/true);
 
     std::array<pollfd, 3> fds{};
     nfds_t count = 0;
@@ -274,6 +275,7 @@ void TVirtualBus::TakeUpFrame(Clock::time_point now) {
       Trace(std::move(event));
     }
     Schedule(*outcome.reply);
+    if (outcome.hangUpAfterReply) hangUpAfterSent_ = true;
   }
   if (hangUp) PullOut(/*announce=*/true);
 }
@@ -320,6 +322,10 @@ void TVirtualBus::WriteDueBytes(Clock::time_point now) {
       b.at += delay;
   }
   bytesSent_ += due.size();
+  if (hangUpAfterSent_ && outgoing_.empty() && !due.empty()) {
+    hangUpAfterSent_ = false;
+    hangUpAt_ = now + std::chrono::milliseconds(30);
+  }
   if (due.empty() || !port_ || !port_->PeerHasItOpen()) return;  // nobody listens: lost
   std::size_t written = 0;
   while (written < due.size()) {
@@ -344,6 +350,7 @@ std::optional<Clock::time_point> TVirtualBus::NextDeadline() const {
     if (!next || at < *next) next = at;
   };
   if (rx_.active) consider(rx_.deadline);
+  if (hangUpAt_) consider(*hangUpAt_);
   if (!outgoing_.empty() && !writeBlocked_) consider(outgoing_.front().at);
   return next;
 }
@@ -359,6 +366,8 @@ void TVirtualBus::PullOut(bool announce) {
   portInUse_.store(false);
   old.reset();
   rx_ = {};
+  hangUpAfterSent_ = false;
+  hangUpAt_.reset();
   outgoing_.clear();
   transmitting_.clear();
   writeBlocked_ = false;

@@ -167,6 +167,10 @@ class TVirtualBus {
   std::vector<std::pair<Clock::time_point, Clock::time_point>> transmitting_;
   bool writeBlocked_ = false;
   std::optional<Clock::time_point> replugAt_;
+  // A reply that ends with the adapter pulled out: set while its bytes go out, then the time of
+  // the pull.
+  bool hangUpAfterSent_ = false;
+  std::optional<Clock::time_point> hangUpAt_;
 };
 
 }  // namespace sim

@@ -170,8 +170,8 @@ TVirtualDevice::TOutcome TVirtualDevice::OnFrame(const TRequestRecord& frame, co
   } else {
     answer = AnswerRequest(state_, frame.bytes);
   }
-  const std::vector<std::uint8_t> wire =
-      ApplyContentFaults(std::move(answer.reply), faults, random_);
+  std::vector<std::uint8_t> wire = ApplyContentFaults(std::move(answer.reply), faults, random_);
+  if (faults.hangUpAfter && wire.size() > *faults.hangUpAfter) wire.resize(*faults.hangUpAfter);
   if (wire.empty()) return {};
   const std::uint32_t rate = RateOfBaudCode(state_.baudCode);
   const Clock::time_point start =
@@ -182,7 +182,8 @@ TVirtualDevice::TOutcome TVirtualDevice::OnFrame(const TRequestRecord& frame, co
     pendingBaudCode_ = answer.newBaudCode;
     pendingAt_ = reply.end;
   }
-  return {.reply = std::move(reply), .hangUp = false};
+  return {.reply = std::move(reply), .hangUp = false,
+          .hangUpAfterReply = faults.hangUpAfter.has_value()};
 }
 
 }  // namespace sim

@@ -92,6 +92,7 @@ class TVirtualDevice {
   struct TOutcome {
     std::optional<TTransmission> reply;
     bool hangUp = false;
+    bool hangUpAfterReply = false;
   };
 
   explicit TVirtualDevice(const TDeviceConfig& config);

@@ -26,10 +26,10 @@ TEST_P(AdapterPulledOut, NextExchangeReportsItAndAReplugRestoresTheLink) {
   const UnplugCase& c = GetParam();
   sim::TVirtualDevice& device = AddFastDevice();
   if (c.midReply) {
-    device.SetFaults({.splitBefore = {5}, .splitGap = 300ms, .count = 1});
+    // The line itself pulls the adapter out 30 ms after the fifth byte, well within the 150 ms
+    // that the read waits for more: a test thread held up by a busy machine cannot miss it.
+    device.SetFaults({.hangUpAfter = 5, .count = 1});
     QueryParameters();
-    ASSERT_TRUE(WaitWithEvents([&] { return bus->BytesSent() >= 5; }, 5s));
-    bus->HangUp();
   } else {
     device.SetFaults({.hangUp = true, .count = 1});
     QueryParameters();

@@ -32,12 +32,12 @@ struct TCommand {
   const char* usage;          // its --help (a catalogue text)
   // Its options: a shared group and its own (either may be empty).
   std::span<const TOptionSpec> options;
-  std::span<const TOptionSpec> ownOptions;
-  bool needsPort;
-  bool needsAddress;
+  std::span<const TOptionSpec> ownOptions{};
+  bool needsPort = false;
+  bool needsAddress = false;
   // The message when the one file it takes is not given; null: it takes no positional word.
-  const char* fileMissing;
-  TExitStatus (*run)(const TInvocation& invocation);
+  const char* fileMissing = nullptr;
+  TExitStatus (*run)(const TInvocation& invocation) = nullptr;
 };
 
 // Every command, in the order of the overview help.

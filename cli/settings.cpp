@@ -70,34 +70,70 @@ void FollowRate(TTarget& target, unsigned value) {
   target.baudIndex = BaudIndexOfCode(value).value_or(target.baudIndex);
 }
 
-// The catalogue's texts, named here so that their addresses stay those of one literal each.
-constexpr const char* kPowerUpName = "the power-up mode";
-constexpr const char* kOnCommandName = "the on-command mode";
-constexpr const char* kRememberName = "the remember flag";
-constexpr const char* kAddressName = "the address";
-constexpr const char* kBaudCodeName = "the baud code";
-
 }  // namespace
 
-constexpr std::array<TSetting, kSettingCount> kSettingRows = {{
-    {"power_up", "power-up", "power_up", kRegisterPowerUpMode, TValueKind::Mode, ParseModeValue,
-     ModeFault, HeldPowerUp, PowerUpText, kPowerUpName, nullptr},
-    {"on_command", "on-command", "on_command", kRegisterOnCommandMode, TValueKind::Mode,
-     ParseModeValue, ModeFault, HeldOnCommand, OnCommandText, kOnCommandName, nullptr},
-    {"remember", "remember", "remember", kRegisterRemember, TValueKind::YesNo, ParseRememberValue,
-     YesNoFault, HeldRemember, RememberText, kRememberName, nullptr},
-    {"address", "new-address", "new_address", kRegisterAddress, TValueKind::Free, ParseAddressValue,
-     AddressFault, HeldAddress, AddressText, kAddressName, FollowAddress},
-    {"rate", "new-rate", "new_rate", kRegisterBaudCode, TValueKind::Rate, ParseRateValue, RateFault,
-     HeldBaudCode, RateText, kBaudCodeName, FollowRate},
+constexpr std::array<TSetting, kSettingCount> kSettings = {{
+    {.json = "power_up",
+     .option = "power-up",
+     .column = "power_up",
+     .reg = kRegisterPowerUpMode,
+     .value = TValueKind::Mode,
+     .parse = ParseModeValue,
+     .fault = ModeFault,
+     .held = HeldPowerUp,
+     .text = PowerUpText,
+     .readBackName = "the power-up mode",
+     .follow = nullptr},
+    {.json = "on_command",
+     .option = "on-command",
+     .column = "on_command",
+     .reg = kRegisterOnCommandMode,
+     .value = TValueKind::Mode,
+     .parse = ParseModeValue,
+     .fault = ModeFault,
+     .held = HeldOnCommand,
+     .text = OnCommandText,
+     .readBackName = "the on-command mode",
+     .follow = nullptr},
+    {.json = "remember",
+     .option = "remember",
+     .column = "remember",
+     .reg = kRegisterRemember,
+     .value = TValueKind::YesNo,
+     .parse = ParseRememberValue,
+     .fault = YesNoFault,
+     .held = HeldRemember,
+     .text = RememberText,
+     .readBackName = "the remember flag",
+     .follow = nullptr},
+    {.json = "address",
+     .option = "new-address",
+     .column = "new_address",
+     .reg = kRegisterAddress,
+     .value = TValueKind::Free,
+     .parse = ParseAddressValue,
+     .fault = AddressFault,
+     .held = HeldAddress,
+     .text = AddressText,
+     .readBackName = "the address",
+     .follow = FollowAddress},
+    {.json = "rate",
+     .option = "new-rate",
+     .column = "new_rate",
+     .reg = kRegisterBaudCode,
+     .value = TValueKind::Rate,
+     .parse = ParseRateValue,
+     .fault = RateFault,
+     .held = HeldBaudCode,
+     .text = RateText,
+     .readBackName = "the baud code",
+     .follow = FollowRate},
 }};
-
-const std::array<TSetting, kSettingCount> kSettings = kSettingRows;
 
 const std::array<TOptionSpec, kSettingCount> kSettingOptions = [] {
   std::array<TOptionSpec, kSettingCount> options{};
   for (std::size_t i = 0; i < kSettingCount; ++i)
-    options[i] = {kSettingRows[i].option, 0, true, kSettingRows[i].value};
+    options[i] = {kSettings[i].option, 0, true, kSettings[i].value};
   return options;
 }();
 

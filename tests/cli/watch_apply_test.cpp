@@ -12,26 +12,20 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// The program started with these words, for a test that acts while it runs.
+TChildProcess StartCli(std::vector<std::string> args) {
+  args.insert(args.begin(), BinDir() + "/tarvi-cli");
+  return TChildProcess(args.front(), args);
+}
+
 TEST_F(CliOnBus, WatchMarksChangesAndSumsUp) {
   sim::TVirtualDevice& device = Add(Device(8));
   sim::TFaults faults;
   faults.silent = true;
   faults.count = 1;  // the second read gets no answer
   bus_->Start();
-  std::vector<std::string> argv{BinDir() + "/tarvi-cli",
-                                "watch",
-                                "-p",
-                                Port(),
-                                "-a",
-                                "8",
-                                "--count",
-                                "4",
-                                "--interval",
-                                "400",
-                                "--timeout",
-                                "100",
-                                kTestGap};
-  TChildProcess child(argv.front(), argv);
+  TChildProcess child = StartCli({"watch", "-p", Port(), "-a", "8", "--count", "4", "--interval",
+                                  "400", "--timeout", "100", kTestGap});
   // The faults and the registers change in the pause after the first read.
   const auto first = child.ReadLine(10s);
   ASSERT_TRUE(first) << child.Stderr();
@@ -70,20 +64,8 @@ TEST_F(CliOnBus, WatchAsOneJsonDocument) {
 TEST_F(CliOnBus, WatchThatLosesItsPortEndsItsOneDocumentWithTheError) {
   sim::TVirtualDevice& device = Add(Device(8));
   bus_->Start();
-  std::vector<std::string> argv{BinDir() + "/tarvi-cli",
-                                "watch",
-                                "-p",
-                                Port(),
-                                "-a",
-                                "8",
-                                "--count",
-                                "3",
-                                "--interval",
-                                "1000",
-                                "--json",
-                                "--trace",
-                                kTestGap};
-  TChildProcess child(argv.front(), argv);
+  TChildProcess child = StartCli({"watch", "-p", Port(), "-a", "8", "--count", "3", "--interval",
+                                  "1000", "--json", "--trace", kTestGap});
   // The adapter is pulled out in the pause after the first read.
   ASSERT_TRUE(
       WaitUntil([&] { return child.Stderr().find("RX : 08 03") != std::string::npos; }, 10s))

@@ -43,8 +43,24 @@ Exit status 0 only when every row ends as wanted; 1 when a device failed, 2 for 
 
 namespace {
 
+enum class TRowEnd { Failed, Unchanged, Changed };
+
+// Its name in --json.
+const char* RowEndName(TRowEnd end) {
+  switch (end) {
+    case TRowEnd::Unchanged:
+      return "unchanged";
+    case TRowEnd::Changed:
+      return "changed";
+    case TRowEnd::Failed:
+      break;
+  }
+  return "failed";
+}
+
 struct TRowResult {
-  const char* result = "failed";  // "unchanged", "changed", "failed"
+  TRowEnd end = TRowEnd::Failed;
+  bool portFailed = false;
   std::vector<TWrite> writes;
   std::optional<TParameterBlock> block;
   std::string reason;
@@ -75,13 +91,13 @@ TRowResult ApplyRow(TSession& session, const TPlanRow& row) {
   const TBlockReading current = FindDevice(session, row, target);
   outcome.writes = PlanWrites(row.wanted, &current.block);
   if (outcome.writes.empty()) {
-    outcome.result = "unchanged";
+    outcome.end = TRowEnd::Unchanged;
     outcome.block = current.block;
     return outcome;
   }
   const TBlockReading after =
       CarryOut(session.Line(row.port, target.baudIndex), target, outcome.writes, row.wanted, {});
-  outcome.result = "changed";
+  outcome.end = TRowEnd::Changed;
   outcome.block = after.block;
   return outcome;
 }
@@ -97,6 +113,7 @@ TRowResult TryRow(TSession& session, const TPlanRow& row) {
   } catch (const EComPort& failure) {
     outcome.reason = PortFailureText(row.port, failure, failure.SystemErrorCode);
     outcome.faultKind = "port";
+    outcome.portFailed = true;
   }
   return outcome;
 }
@@ -140,9 +157,9 @@ class TApplication {
   void Run(const std::vector<TPlanRow>& rows) {
     for (const TPlanRow& row : rows) {
       const TRowResult outcome = TryRow(session_, row);
-      if (outcome.faultKind && std::string(outcome.faultKind) == "port") portFailed_ = true;
+      if (outcome.portFailed) portFailed_ = true;
       Report(row, outcome);
-      if (outcome.faultKind && stopOnError_) break;
+      if (outcome.end == TRowEnd::Failed && stopOnError_) break;
     }
   }
 
@@ -163,7 +180,7 @@ class TApplication {
     json_.BeginObject().Member("line", row.line).Member("port", row.port);
     json_.Member("address", unsigned{row.address});
     json_.Member("rate", unsigned{BaudTable[row.baudIndex]});
-    json_.Member("result", outcome.result);
+    json_.Member("result", RowEndName(outcome.end));
     json_.Key("writes");
     WriteWritesJson(json_, outcome.writes);
     if (outcome.block) {
@@ -178,11 +195,10 @@ class TApplication {
 
     const std::string where = Format("%s:%d  %s %u @%u", file_.c_str(), row.line, row.port.c_str(),
                                      unsigned{row.address}, unsigned{BaudTable[row.baudIndex]});
-    const std::string result = outcome.result;
-    if (result == "unchanged") {
+    if (outcome.end == TRowEnd::Unchanged) {
       ++unchanged_;
       session_.Say(Format(Tr("%s: unchanged"), where.c_str()));
-    } else if (result == "changed") {
+    } else if (outcome.end == TRowEnd::Changed) {
       ++changed_;
       std::string writes;
       for (const TWrite& write : outcome.writes)

@@ -1,3 +1,5 @@
+// The dispatcher: finds the command in the table, parses its words, answers --help, checks the
+// positional words and the common options, then runs it. Everything a command shares is here.
 #include <iostream>
 #include <string>
 #include <vector>
@@ -13,25 +15,27 @@
 
 namespace {
 
-constexpr const char* kUsage = R"(Usage: tarvi-cli COMMAND [OPTION]...
-Commissioning of the ТАРВИ-А and ТАРВИ-З-А signalling devices on a serial line (Modbus RTU).
+void CheckPositional(const TCommand& command, const TArguments& arguments) {
+  const std::vector<std::string>& words = arguments.Positional();
+  if (command.fileMissing != nullptr) {
+    if (words.size() != 1) throw EUsage(Tr(command.fileMissing));
+  } else if (!words.empty()) {
+    throw EUsage(Format(Tr("unexpected argument '%s'"), words.front().c_str()));
+  }
+}
 
-Commands:
-  ports                    the serial ports of this machine, with driver, USB ids, serial number
-  scan -p PORT             every device of the family on the line, at one or every rate
-  read -p PORT -a ADDR     a device's parameter block, decoded
-  on -p PORT -a ADDR       switch a device on
-  off -p PORT -a ADDR      switch a device off
-  watch -p PORT -a ADDR    read a device again and again, changes marked, a summary at the end
-  set -p PORT -a ADDR ...  write a device's modes, remember flag, address and rate
-  apply PLAN.csv           bring every device of a plan to its settings
-
-'tarvi-cli COMMAND --help' tells more. Options common to the device commands: -r RATE (the
-line rate, default 9600), --timeout MS, --json, --trace, -q.
-
-Exit status: 0 done; 1 a device failed (no answer, CRC error, exception, wrong reply); 2 a
-mistake on the command line or in a plan; 3 the port cannot be used.
-)";
+TExitStatus Dispatch(const TCommand& command, TWords words) {
+  const std::vector<TOptionSpec> options = OptionsOf(command);
+  const TArguments arguments(words, options);
+  if (arguments.Has("help")) {
+    std::cout << Tr(command.usage);
+    return TExitStatus::Done;
+  }
+  CheckPositional(command, arguments);
+  const TCommon common = ReadCommon(arguments, command.needsPort, command.needsAddress,
+                                    TakesOption(command, "rate", TValueKind::Rate));
+  return command.run({command, arguments, common});
+}
 
 }  // namespace
 
@@ -43,36 +47,34 @@ int RunCli(int argc, char** argv) {
   const std::vector<std::string> storage(argv + 1, argv + argc);
   std::vector<std::string_view> words(storage.begin(), storage.end());
   if (words.empty()) {
-    std::cerr << Tr(kUsage);
-    return 2;
+    std::cerr << OverviewHelp();
+    return static_cast<int>(TExitStatus::Usage);
   }
   const std::string_view verb = words.front();
   const TWords rest(words.data() + 1, words.size() - 1);
   if (verb == "-h" || verb == "--help" || verb == "help") {
-    std::cout << Tr(kUsage);
-    return 0;
+    std::cout << OverviewHelp();
+    return static_cast<int>(TExitStatus::Done);
   }
   if (verb == "--version") {
     std::cout << "tarvi-cli 1.0.0\n";
-    return 0;
+    return static_cast<int>(TExitStatus::Done);
   }
+  // Not for operators: the build writes the installed completion with it.
+  if (verb == "--bash-completion") {
+    std::cout << BashCompletionScript();
+    return static_cast<int>(TExitStatus::Done);
+  }
+  const TCommand* command = FindCommand(verb);
   try {
-    if (verb == "ports") return RunPorts(rest);
-    if (verb == "scan") return RunScan(rest);
-    if (verb == "read") return RunRead(rest);
-    if (verb == "on") return RunSwitch(rest, true);
-    if (verb == "off") return RunSwitch(rest, false);
-    if (verb == "watch") return RunWatch(rest);
-    if (verb == "set") return RunSet(rest);
-    if (verb == "apply") return RunApply(rest);
-    throw EUsage(Format(Tr("unknown command '%s'"), storage.front().c_str()));
+    if (command == nullptr)
+      throw EUsage(Format(Tr("unknown command '%s'"), storage.front().c_str()));
+    return static_cast<int>(Dispatch(*command, rest));
   } catch (const EUsage& usage) {
-    std::cerr << kProgramName << ": " << usage.what() << '\n';
-    const bool known = verb == "ports" || verb == "scan" || verb == "read" || verb == "on" ||
-                       verb == "off" || verb == "watch" || verb == "set" || verb == "apply";
+    Complain(usage.what());
     const std::string helpFor =
-        std::string(kProgramName) + (known ? " " + std::string(verb) : std::string());
+        std::string(kProgramName) + (command ? " " + std::string(verb) : std::string());
     std::cerr << Format(Tr("Try '%s --help'."), helpFor.c_str()) << '\n';
-    return 2;
+    return static_cast<int>(TExitStatus::Usage);
   }
 }

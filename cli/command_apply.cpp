@@ -16,9 +16,7 @@
 #include "protocol/baud_rates.h"
 #include "serial/com_exception.h"
 
-namespace {
-
-constexpr const char* kApplyUsage = R"(Usage: tarvi-cli apply PLAN.csv [--stop-on-error] [OPTION]...
+const char kApplyUsage[] = R"(Usage: tarvi-cli apply PLAN.csv [--stop-on-error] [OPTION]...
 Brings every device named in a plan to the settings the plan asks for. The whole plan is checked
 first: a bad row is reported as FILE:LINE with its fault and nothing is sent. Then, row by row,
 the device's parameter block is read; a row whose device is already as wanted writes nothing
@@ -43,17 +41,31 @@ Exit status 0 only when every row ends as wanted; 1 when a device failed, 2 for 
 3 when a port could not be used.
 )";
 
+namespace {
+
+enum class TRowEnd { Failed, Unchanged, Changed };
+
+// Its name in --json.
+const char* RowEndName(TRowEnd end) {
+  switch (end) {
+    case TRowEnd::Unchanged:
+      return "unchanged";
+    case TRowEnd::Changed:
+      return "changed";
+    case TRowEnd::Failed:
+      break;
+  }
+  return "failed";
+}
+
 struct TRowResult {
-  const char* result = "failed";  // "unchanged", "changed", "failed"
+  TRowEnd end = TRowEnd::Failed;
+  bool portFailed = false;
   std::vector<TWrite> writes;
   std::optional<TParameterBlock> block;
   std::string reason;
   const char* faultKind = nullptr;
 };
-
-TWantedSettings WantedOf(const TPlanRow& row) {
-  return {row.powerUp, row.onCommand, row.remember, row.newAddress, row.newBaudIndex};
-}
 
 // Reads the device where the row says it is; when it does not answer there and the row moves it,
 // where it would be once moved (the plan applied before).
@@ -61,10 +73,8 @@ TBlockReading FindDevice(TSession& session, const TPlanRow& row, TTarget& target
   try {
     return ReadParameterBlock(session.Line(row.port, target.baudIndex), target);
   } catch (const TDeviceFault& fault) {
-    if (fault.Kind != TFaultKind::NoAnswer || (!row.newAddress && !row.newBaudIndex)) throw;
-    TTarget moved = target;
-    if (row.newAddress) moved.address = *row.newAddress;
-    if (row.newBaudIndex) moved.baudIndex = *row.newBaudIndex;
+    if (fault.Kind != TFaultKind::NoAnswer || !row.wanted.Moves()) throw;
+    const TTarget moved = row.wanted.Moved(target);
     try {
       TBlockReading reading = ReadParameterBlock(session.Line(row.port, moved.baudIndex), moved);
       target = moved;
@@ -78,141 +88,154 @@ TBlockReading FindDevice(TSession& session, const TPlanRow& row, TTarget& target
 TRowResult ApplyRow(TSession& session, const TPlanRow& row) {
   TRowResult outcome;
   TTarget target{row.address, row.baudIndex, session.Options().timeout};
-  const TWantedSettings wanted = WantedOf(row);
   const TBlockReading current = FindDevice(session, row, target);
-  outcome.writes = PlanWrites(wanted, &current.block);
+  outcome.writes = PlanWrites(row.wanted, &current.block);
   if (outcome.writes.empty()) {
-    outcome.result = "unchanged";
+    outcome.end = TRowEnd::Unchanged;
     outcome.block = current.block;
     return outcome;
   }
   const TBlockReading after =
-      CarryOut(session.Line(row.port, target.baudIndex), target, outcome.writes, wanted, {});
-  outcome.result = "changed";
+      CarryOut(session.Line(row.port, target.baudIndex), target, outcome.writes, row.wanted, {});
+  outcome.end = TRowEnd::Changed;
   outcome.block = after.block;
   return outcome;
 }
 
-}  // namespace
-
-int RunApply(TWords words) {
-  static constexpr TOptionSpec kOptions[] = {kJsonOption,
-                                             kTraceOption,
-                                             kTimeoutOption,
-                                             kQuietOption,
-                                             kHelpOption,
-                                             kGapOption,
-                                             {"stop-on-error", 0, false}};
-  const TArguments arguments(words, kOptions);
-  if (arguments.Has("help")) {
-    std::cout << Tr(kApplyUsage);
-    return 0;
+// A row carried out, its failure (of the device or of the port) kept as its result.
+TRowResult TryRow(TSession& session, const TPlanRow& row) {
+  TRowResult outcome;
+  try {
+    outcome = ApplyRow(session, row);
+  } catch (const TDeviceFault& fault) {
+    outcome.reason = fault.what();
+    outcome.faultKind = FaultKindName(fault.Kind);
+  } catch (const EComPort& failure) {
+    outcome.reason = PortFailureText(row.port, failure, failure.SystemErrorCode);
+    outcome.faultKind = "port";
+    outcome.portFailed = true;
   }
-  if (arguments.Positional().size() != 1) throw EUsage(Tr("apply needs exactly one plan file"));
-  const std::string file = arguments.Positional().front();
-  TCommon common;
-  common.gap = ReadGap(arguments);
-  common.json = arguments.Has("json");
-  common.trace = arguments.Has("trace");
-  common.quiet = arguments.Has("quiet");
-  if (arguments.Has("timeout")) {
-    common.timeout = ReadMilliseconds(arguments, "timeout", std::chrono::milliseconds(0));
-    if (common.timeout->count() == 0) throw EUsage(Tr("--timeout must be at least 1 ms"));
-  }
-  const bool stopOnError = arguments.Has("stop-on-error");
+  return outcome;
+}
 
+// The plan file, read and checked whole. Throws EUsage when it cannot be read.
+TPlan ReadPlan(const std::string& file) {
   std::ifstream in(file, std::ios::binary);
   std::ostringstream text;
   if (in) text << in.rdbuf();
   if (!in) {
     throw EUsage(Format(Tr("cannot read the plan %s: %s"), file.c_str(), std::strerror(errno)));
   }
-  const TPlan plan = ParsePlan(text.str());
-  if (!plan.errors.empty()) {
-    TJsonWriter json;
-    json.BeginObject().Key("errors").BeginArray();
-    for (const TPlanError& error : plan.errors) {
-      std::cerr << file;
-      if (error.line > 0) std::cerr << ':' << error.line;
-      std::cerr << ": " << error.message << '\n';
-      json.BeginObject().Member("file", file).Member("line", error.line);
-      json.Member("message", error.message).EndObject();
-    }
-    json.EndArray().EndObject();
-    if (common.json) std::cout << json.Text() << '\n';
-    std::cerr << kProgramName << ": " << Tr("the plan has errors; nothing was sent") << '\n';
-    return 2;
+  return ParsePlan(text.str());
+}
+
+// Every fault of the plan as FILE:LINE: MESSAGE, and with --json as one document.
+TExitStatus ReportPlanErrors(const TCommon& common, const std::string& file, const TPlan& plan) {
+  TJsonWriter json;
+  json.BeginObject().Key("errors").BeginArray();
+  for (const TPlanError& error : plan.errors) {
+    std::cerr << file;
+    if (error.line > 0) std::cerr << ':' << error.line;
+    std::cerr << ": " << error.message << '\n';
+    json.BeginObject().Member("file", file).Member("line", error.line);
+    json.Member("message", error.message).EndObject();
+  }
+  json.EndArray().EndObject();
+  if (common.json) std::cout << json.Text() << '\n';
+  Complain(Tr("the plan has errors; nothing was sent"));
+  return TExitStatus::Usage;
+}
+
+// The rows of a plan carried out one by one, each reported as it ends, and the summary.
+class TApplication {
+ public:
+  TApplication(TSession& session, const std::string& file, bool stopOnError)
+      : session_(session), file_(file), stopOnError_(stopOnError) {
+    json_.BeginObject().Member("plan", file).Key("rows").BeginArray();
   }
 
-  return RunReporting(common, [&] {
-    TSession session(common);
-    TJsonWriter json;
-    json.BeginObject().Member("plan", file).Key("rows").BeginArray();
-    unsigned changed = 0;
-    unsigned unchanged = 0;
-    unsigned failed = 0;
-    bool portFailed = false;
-    for (const TPlanRow& row : plan.rows) {
-      TRowResult outcome;
-      try {
-        outcome = ApplyRow(session, row);
-      } catch (const TDeviceFault& fault) {
-        outcome.reason = fault.what();
-        outcome.faultKind = FaultKindName(fault.Kind);
-      } catch (const EComPort& failure) {
-        outcome.reason = PortFailureText(row.port, failure, failure.SystemErrorCode);
-        outcome.faultKind = "port";
-        portFailed = true;
-      }
-      const std::string where = Format("%s:%d  %s %u @%u", file.c_str(), row.line, row.port.c_str(),
-                                       unsigned{row.address}, unsigned{BaudTable[row.baudIndex]});
-      json.BeginObject().Member("line", row.line).Member("port", row.port);
-      json.Member("address", unsigned{row.address});
-      json.Member("rate", unsigned{BaudTable[row.baudIndex]});
-      json.Member("result", outcome.result);
-      json.Key("writes").BeginArray();
+  void Run(const std::vector<TPlanRow>& rows) {
+    for (const TPlanRow& row : rows) {
+      const TRowResult outcome = TryRow(session_, row);
+      if (outcome.portFailed) portFailed_ = true;
+      Report(row, outcome);
+      if (outcome.end == TRowEnd::Failed && stopOnError_) break;
+    }
+  }
+
+  TExitStatus Summarise(unsigned rows) {
+    const unsigned skipped = rows - changed_ - unchanged_ - failed_;
+    json_.EndArray().Key("summary").BeginObject();
+    json_.Member("rows", rows).Member("changed", changed_).Member("unchanged", unchanged_);
+    json_.Member("failed", failed_).Member("not_tried", skipped).EndObject().EndObject();
+    session_.Emit(json_.Text());
+    session_.Say(Format(Tr("%u rows: %u changed, %u unchanged, %u failed, %u not tried"), rows,
+                        changed_, unchanged_, failed_, skipped));
+    if (portFailed_) return TExitStatus::PortFailed;
+    return failed_ + skipped == 0 ? TExitStatus::Done : TExitStatus::DeviceFailed;
+  }
+
+ private:
+  void Report(const TPlanRow& row, const TRowResult& outcome) {
+    json_.BeginObject().Member("line", row.line).Member("port", row.port);
+    json_.Member("address", unsigned{row.address});
+    json_.Member("rate", unsigned{BaudTable[row.baudIndex]});
+    json_.Member("result", RowEndName(outcome.end));
+    json_.Key("writes");
+    WriteWritesJson(json_, outcome.writes);
+    if (outcome.block) {
+      json_.Key("block");
+      WriteBlockJson(json_, *outcome.block);
+    }
+    if (outcome.faultKind) {
+      json_.Key("error");
+      WriteErrorJson(json_, outcome.faultKind, outcome.reason);
+    }
+    json_.EndObject();
+
+    const std::string where = Format("%s:%d  %s %u @%u", file_.c_str(), row.line, row.port.c_str(),
+                                     unsigned{row.address}, unsigned{BaudTable[row.baudIndex]});
+    if (outcome.end == TRowEnd::Unchanged) {
+      ++unchanged_;
+      session_.Say(Format(Tr("%s: unchanged"), where.c_str()));
+    } else if (outcome.end == TRowEnd::Changed) {
+      ++changed_;
       std::string writes;
-      for (const TWrite& write : outcome.writes) {
-        json.BeginObject().Member("field", write.field).Member("value", write.value).EndObject();
+      for (const TWrite& write : outcome.writes)
         writes += (writes.empty() ? "" : ", ") + WriteText(write);
-      }
-      json.EndArray();
-      if (outcome.block) {
-        json.Key("block");
-        WriteBlockJson(json, *outcome.block);
-      }
-      if (outcome.faultKind) {
-        json.Key("error").BeginObject().Member("kind", outcome.faultKind);
-        json.Member("message", outcome.reason).EndObject();
-      }
-      json.EndObject();
-      const std::string result = outcome.result;
-      if (result == "unchanged") {
-        ++unchanged;
-        session.Say(Format(Tr("%s: unchanged"), where.c_str()));
-      } else if (result == "changed") {
-        ++changed;
-        session.Say(Format(Tr("%s: changed (%s)"), where.c_str(), writes.c_str()));
+      session_.Say(Format(Tr("%s: changed (%s)"), where.c_str(), writes.c_str()));
+    } else {
+      ++failed_;
+      const std::string line = Format(Tr("%s: failed: %s"), where.c_str(), outcome.reason.c_str());
+      // A failure is reported even with -q.
+      if (session_.Options().quiet || session_.Options().json) {
+        std::cerr << line << '\n';
       } else {
-        ++failed;
-        // A failure is reported even with -q.
-        if (session.Options().quiet || session.Options().json) {
-          std::cerr << Format(Tr("%s: failed: %s"), where.c_str(), outcome.reason.c_str()) << '\n';
-        } else {
-          session.Say(Format(Tr("%s: failed: %s"), where.c_str(), outcome.reason.c_str()));
-        }
-        if (stopOnError) break;
+        session_.Say(line);
       }
     }
-    const unsigned rows = static_cast<unsigned>(plan.rows.size());
-    const unsigned skipped = rows - changed - unchanged - failed;
-    json.EndArray().Key("summary").BeginObject();
-    json.Member("rows", rows).Member("changed", changed).Member("unchanged", unchanged);
-    json.Member("failed", failed).Member("not_tried", skipped).EndObject().EndObject();
-    session.Emit(json.Text());
-    session.Say(Format(Tr("%u rows: %u changed, %u unchanged, %u failed, %u not tried"), rows,
-                       changed, unchanged, failed, skipped));
-    if (portFailed) return 3;
-    return failed + skipped == 0 ? 0 : 1;
+  }
+
+  TSession& session_;
+  const std::string& file_;
+  const bool stopOnError_;
+  TJsonWriter json_;
+  unsigned changed_ = 0;
+  unsigned unchanged_ = 0;
+  unsigned failed_ = 0;
+  bool portFailed_ = false;
+};
+
+}  // namespace
+
+TExitStatus RunApply(const TInvocation& invocation) {
+  const std::string file = invocation.arguments.Positional().front();
+  const bool stopOnError = invocation.arguments.Has("stop-on-error");
+  const TPlan plan = ReadPlan(file);
+  if (!plan.errors.empty()) return ReportPlanErrors(invocation.common, file, plan);
+  return RunReporting(invocation.common, [&](TSession& session) {
+    TApplication application(session, file, stopOnError);
+    application.Run(plan.rows);
+    return application.Summarise(static_cast<unsigned>(plan.rows.size()));
   });
 }

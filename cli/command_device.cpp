@@ -1,6 +1,4 @@
 // read, on, off and set: one device at one address.
-#include <iostream>
-
 #include "cli/block_text.h"
 #include "cli/commands.h"
 #include "cli/device_requests.h"
@@ -8,17 +6,10 @@
 #include "cli/messages.h"
 #include "cli/session.h"
 #include "cli/settings_writer.h"
-#include "cli/values.h"
 #include "protocol/baud_rates.h"
 #include "protocol/registers.h"
 
-namespace {
-
-constexpr TOptionSpec kDeviceOptions[] = {kPortOption,  kAddressOption, kRateOption,
-                                          kJsonOption,  kTraceOption,   kTimeoutOption,
-                                          kQuietOption, kHelpOption,    kGapOption};
-
-constexpr const char* kReadUsage = R"(Usage: tarvi-cli read -p PORT -a ADDRESS [-r RATE] [OPTION]...
+const char kReadUsage[] = R"(Usage: tarvi-cli read -p PORT -a ADDRESS [-r RATE] [OPTION]...
 Reads the parameter block of the device at ADDRESS and shows it decoded: the model, the address
 and rate it holds, the mode it is in, its power-up mode, its mode on the "on" command and the
 remember flag.
@@ -36,8 +27,7 @@ remember flag.
   -h, --help           this help
 )";
 
-constexpr const char* kSwitchUsage =
-    R"(Usage: tarvi-cli on|off -p PORT -a ADDRESS [-r RATE] [OPTION]...
+const char kSwitchUsage[] = R"(Usage: tarvi-cli on|off -p PORT -a ADDRESS [-r RATE] [OPTION]...
 Switches the device at ADDRESS on (it runs its mode for the "on" command) or off; the write is
 confirmed by the device's echo.
 
@@ -48,8 +38,7 @@ confirmed by the device's echo.
       --gap, --json, --trace, -q, -h as for read
 )";
 
-constexpr const char* kSetUsage =
-    R"(Usage: tarvi-cli set -p PORT -a ADDRESS [-r RATE] SETTING... [OPTION]...
+const char kSetUsage[] = R"(Usage: tarvi-cli set -p PORT -a ADDRESS [-r RATE] SETTING... [OPTION]...
 Writes settings into the device at ADDRESS. Each write is confirmed by its echo; the address and
 the rate change last, and the result is read back (at the new rate, which proves the device
 follows it). A value the device does not know is refused before anything is sent.
@@ -67,16 +56,7 @@ Modes: 0 off, 2 steady light and sound, 3/4/5 light flashing at 2/1/0.5 Hz and s
   -p, -a, -r, --timeout, --gap, --json, --trace, -q, -h as for read
 )";
 
-bool HelpAsked(const TArguments& arguments, const char* usage) {
-  if (!arguments.Has("help")) return false;
-  std::cout << Tr(usage);
-  return true;
-}
-
-void NoPositional(const TArguments& arguments) {
-  if (!arguments.Positional().empty())
-    throw EUsage(Format(Tr("unexpected argument '%s'"), arguments.Positional().front().c_str()));
-}
+namespace {
 
 TTarget TargetOf(const TCommon& common) {
   return {common.address, common.baudIndex, common.timeout};
@@ -93,15 +73,57 @@ void WriteWhere(TJsonWriter& json, const TCommon& common) {
   json.Member("rate", unsigned{BaudTable[common.baudIndex]});
 }
 
+TExitStatus RunSwitch(const TInvocation& invocation, bool on) {
+  const TCommon& common = invocation.common;
+  return RunReporting(common, [&](TSession& session) {
+    WriteRegister(session.Line(), TargetOf(common), kRegisterOnOff, on ? 1 : 0);
+    session.Say(Format(on ? Tr("%s: switched on") : Tr("%s: switched off"), Where(common).c_str()));
+    TJsonWriter json;
+    json.BeginObject();
+    WriteWhere(json, common);
+    json.Member("switched", on ? "on" : "off");
+    json.EndObject();
+    session.Emit(json.Text());
+    return TExitStatus::Done;
+  });
+}
+
+// set's settings, every value checked before anything is sent. Throws EUsage.
+TWantedSettings ReadWanted(const TArguments& arguments) {
+  TWantedSettings wanted;
+  for (std::size_t i = 0; i < kSettingCount; ++i) {
+    const TSetting& setting = kSettings[i];
+    const auto text = arguments.Value(setting.option);
+    if (!text) continue;
+    if (!(wanted.values[i] = setting.parse(*text)))
+      throw EUsage(setting.fault(std::string("--") + setting.option, *text));
+  }
+  if (wanted.Empty())
+    throw EUsage(Format(Tr("nothing to set: give %s"), SettingNames(true).c_str()));
+  return wanted;
+}
+
+void ReportSet(TSession& session, const TTarget& target, const std::vector<TWrite>& written,
+               const TBlockReading& reading) {
+  session.Say(Format(Tr("read back from %u at %u Bd:"), unsigned{target.address},
+                     unsigned{BaudTable[target.baudIndex]}));
+  for (const std::string& line : BlockLines(reading.block))
+    session.Say("  " + line);
+  TJsonWriter json;
+  json.BeginObject();
+  WriteWhere(json, session.Options());
+  json.Key("writes");
+  WriteWritesJson(json, written);
+  json.Key("block");
+  WriteBlockJson(json, reading.block);
+  session.Emit(json.EndObject().Text());
+}
+
 }  // namespace
 
-int RunRead(TWords words) {
-  const TArguments arguments(words, kDeviceOptions);
-  if (HelpAsked(arguments, kReadUsage)) return 0;
-  NoPositional(arguments);
-  const TCommon common = ReadCommon(arguments, true, true);
-  return RunReporting(common, [&] {
-    TSession session(common);
+TExitStatus RunRead(const TInvocation& invocation) {
+  const TCommon& common = invocation.common;
+  return RunReporting(common, [&](TSession& session) {
     const TBlockReading reading = ReadParameterBlock(session.Line(), TargetOf(common));
     for (const std::string& line : BlockLines(reading.block))
       session.Say(line);
@@ -113,94 +135,29 @@ int RunRead(TWords words) {
     json.Key("reply_ms").Number(reading.replyTime.count(), 1);
     json.EndObject();
     session.Emit(json.Text());
-    return 0;
+    return TExitStatus::Done;
   });
 }
 
-int RunSwitch(TWords words, bool on) {
-  const TArguments arguments(words, kDeviceOptions);
-  if (HelpAsked(arguments, kSwitchUsage)) return 0;
-  NoPositional(arguments);
-  const TCommon common = ReadCommon(arguments, true, true);
-  return RunReporting(common, [&] {
-    TSession session(common);
-    WriteRegister(session.Line(), TargetOf(common), kRegisterOnOff, on ? 1 : 0);
-    session.Say(Format(on ? Tr("%s: switched on") : Tr("%s: switched off"), Where(common).c_str()));
-    TJsonWriter json;
-    json.BeginObject();
-    WriteWhere(json, common);
-    json.Member("switched", on ? "on" : "off");
-    json.EndObject();
-    session.Emit(json.Text());
-    return 0;
-  });
+TExitStatus RunOn(const TInvocation& invocation) {
+  return RunSwitch(invocation, true);
 }
 
-int RunSet(TWords words) {
-  static constexpr TOptionSpec kSetOptions[] = {kPortOption,
-                                                kAddressOption,
-                                                kRateOption,
-                                                kJsonOption,
-                                                kTraceOption,
-                                                kTimeoutOption,
-                                                kQuietOption,
-                                                kHelpOption,
-                                                kGapOption,
-                                                {"power-up", 0, true},
-                                                {"on-command", 0, true},
-                                                {"remember", 0, true},
-                                                {"new-address", 0, true},
-                                                {"new-rate", 0, true}};
-  const TArguments arguments(words, kSetOptions);
-  if (HelpAsked(arguments, kSetUsage)) return 0;
-  NoPositional(arguments);
-  const TCommon common = ReadCommon(arguments, true, true);
+TExitStatus RunOff(const TInvocation& invocation) {
+  return RunSwitch(invocation, false);
+}
 
-  // Every value is checked before anything is sent.
-  TWantedSettings wanted;
-  if (const auto text = arguments.Value("power-up")) {
-    if (!(wanted.powerUp = ParseMode(*text))) throw EUsage(ModeFault("--power-up", *text));
-  }
-  if (const auto text = arguments.Value("on-command")) {
-    if (!(wanted.onCommand = ParseMode(*text))) throw EUsage(ModeFault("--on-command", *text));
-  }
-  if (const auto text = arguments.Value("remember")) {
-    if (!(wanted.remember = ParseYesNo(*text))) throw EUsage(YesNoFault("--remember", *text));
-  }
-  if (const auto text = arguments.Value("new-address")) {
-    if (!(wanted.newAddress = ParseAddress(*text)))
-      throw EUsage(AddressFault("--new-address", *text));
-  }
-  if (const auto text = arguments.Value("new-rate")) {
-    if (!(wanted.newBaudIndex = ParseRate(*text))) throw EUsage(RateFault("--new-rate", *text));
-  }
-  if (wanted.Empty())
-    throw EUsage(
-        Tr("nothing to set: give --power-up, --on-command, --remember, --new-address "
-           "or --new-rate"));
-
-  return RunReporting(common, [&] {
-    TSession session(common);
-    TTarget target = TargetOf(common);
-    TJsonWriter json;
-    json.BeginObject();
-    WriteWhere(json, common);
-    json.Key("writes").BeginArray();
+TExitStatus RunSet(const TInvocation& invocation) {
+  const TWantedSettings wanted = ReadWanted(invocation.arguments);
+  return RunReporting(invocation.common, [&](TSession& session) {
+    TTarget target = TargetOf(session.Options());
+    std::vector<TWrite> written;
     const TBlockReading reading = CarryOut(
         session.Line(), target, PlanWrites(wanted, nullptr), wanted, [&](const TWrite& write) {
           session.Say(Format(Tr("%s: written"), WriteText(write).c_str()));
-          json.BeginObject().Member("field", write.field).Member("value", write.value);
-          json.EndObject();
+          written.push_back(write);
         });
-    json.EndArray();
-    session.Say(Format(Tr("read back from %u at %u Bd:"), unsigned{target.address},
-                       unsigned{BaudTable[target.baudIndex]}));
-    for (const std::string& line : BlockLines(reading.block))
-      session.Say("  " + line);
-    json.Key("block");
-    WriteBlockJson(json, reading.block);
-    json.EndObject();
-    session.Emit(json.Text());
-    return 0;
+    ReportSet(session, target, written, reading);
+    return TExitStatus::Done;
   });
 }

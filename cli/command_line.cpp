@@ -3,8 +3,7 @@
 #include "cli/messages.h"
 #include "cli/values.h"
 
-TArguments::TArguments(std::span<const std::string_view> words,
-                       std::span<const TOptionSpec> specs) {
+TArguments::TArguments(TWords words, std::span<const TOptionSpec> specs) {
   for (std::size_t i = 0; i < words.size(); ++i) {
     const std::string_view word = words[i];
     const TOptionSpec* spec = nullptr;
@@ -65,7 +64,7 @@ std::chrono::milliseconds ReadGap(const TArguments& arguments) {
   return gap;
 }
 
-TCommon ReadCommon(const TArguments& arguments, bool needPort, bool needAddress) {
+TCommon ReadCommon(const TArguments& arguments, bool needPort, bool needAddress, bool oneRate) {
   TCommon common;
   if (const auto port = arguments.Value("port")) {
     if (port->empty()) throw EUsage(Tr("option '--port' needs a port name"));
@@ -80,7 +79,7 @@ TCommon ReadCommon(const TArguments& arguments, bool needPort, bool needAddress)
   } else if (needAddress) {
     throw EUsage(Tr("which device? give its address with -a ADDRESS (1..247)"));
   }
-  if (const auto rate = arguments.Value("rate")) {
+  if (const auto rate = oneRate ? arguments.Value("rate") : std::nullopt) {
     const auto value = ParseRate(*rate);
     if (!value) throw EUsage(RateFault("rate", *rate));
     common.baudIndex = *value;

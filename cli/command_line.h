@@ -13,32 +13,44 @@
 #include <string_view>
 #include <vector>
 
+#include "protocol/baud_rates.h"
+#include "protocol/registers.h"
+
 class EUsage : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
 
+// What an option's value is, for the completion's offers; None: a flag, which takes no value.
+enum class TValueKind { None, Free, Port, Rate, Rates, Mode, YesNo };
+
 struct TOptionSpec {
   std::string_view longName;  // without "--"
   char shortName;             // 0: none
   bool takesValue;
+  TValueKind value = TValueKind::None;
 };
 
 // The options every subcommand that talks to a device understands.
-inline constexpr TOptionSpec kPortOption{"port", 'p', true};
-inline constexpr TOptionSpec kAddressOption{"address", 'a', true};
-inline constexpr TOptionSpec kRateOption{"rate", 'r', true};
+inline constexpr TOptionSpec kPortOption{"port", 'p', true, TValueKind::Port};
+inline constexpr TOptionSpec kAddressOption{"address", 'a', true, TValueKind::Free};
+inline constexpr TOptionSpec kRateOption{"rate", 'r', true, TValueKind::Rate};
+// scan's -r: one rate, a list of rates or "all".
+inline constexpr TOptionSpec kRatesOption{"rate", 'r', true, TValueKind::Rates};
 inline constexpr TOptionSpec kJsonOption{"json", 0, false};
 inline constexpr TOptionSpec kTraceOption{"trace", 0, false};
-inline constexpr TOptionSpec kTimeoutOption{"timeout", 0, true};
+inline constexpr TOptionSpec kTimeoutOption{"timeout", 0, true, TValueKind::Free};
 inline constexpr TOptionSpec kQuietOption{"quiet", 'q', false};
-inline constexpr TOptionSpec kGapOption{"gap", 0, true};
+inline constexpr TOptionSpec kGapOption{"gap", 0, true, TValueKind::Free};
 inline constexpr TOptionSpec kHelpOption{"help", 'h', false};
+
+// The words after the verb.
+using TWords = std::span<const std::string_view>;
 
 class TArguments {
  public:
   // Throws EUsage for an unknown option, a missing value, or a value given to a flag.
-  TArguments(std::span<const std::string_view> words, std::span<const TOptionSpec> specs);
+  TArguments(TWords words, std::span<const TOptionSpec> specs);
 
   bool Has(std::string_view longName) const;
   std::optional<std::string> Value(std::string_view longName) const;
@@ -51,8 +63,8 @@ class TArguments {
 
 struct TCommon {
   std::string port;
-  std::uint8_t address = 247;
-  std::uint8_t baudIndex = 3;  // 9600 when -r is not given
+  std::uint8_t address = kHighestAddress;
+  std::uint8_t baudIndex = kDefaultBaudIndex;  // when -r is not given
   std::optional<std::chrono::milliseconds> timeout;
   std::chrono::milliseconds gap{5};  // the silence that ends a reply shorter than expected
   bool json = false;
@@ -60,9 +72,9 @@ struct TCommon {
   bool quiet = false;
 };
 
-// Reads the common options that are in `specs`; -p is required when needPort, -a when
-// needAddress. Throws EUsage.
-TCommon ReadCommon(const TArguments& arguments, bool needPort, bool needAddress);
+// Reads the common options that were given; -p is required when needPort, -a when needAddress;
+// -r is one rate when oneRate (else the command reads it itself). Throws EUsage.
+TCommon ReadCommon(const TArguments& arguments, bool needPort, bool needAddress, bool oneRate);
 
 // --gap MS, 5 when not given. Throws EUsage.
 std::chrono::milliseconds ReadGap(const TArguments& arguments);

@@ -1,4 +1,5 @@
 // ports: the machine's serial ports with what the system tells about each.
+#include <algorithm>
 #include <iostream>
 
 #include "cli/commands.h"
@@ -8,9 +9,7 @@
 #include "serial/port_discovery.h"
 #include "serial/serial_device.h"
 
-namespace {
-
-constexpr const char* kPortsUsage = R"(Usage: tarvi-cli ports [--json] [-q]
+const char kPortsUsage[] = R"(Usage: tarvi-cli ports [--json] [-q]
 Lists the serial ports of this machine in natural order (ttyS2 before ttyS10), with the driver,
 the USB vendor:product and serial number of an adapter, and its stable /dev/serial/by-id name,
 which stays the same whichever socket the adapter is plugged into.
@@ -20,66 +19,51 @@ which stays the same whichever socket the adapter is plugged into.
   -h, --help           this help
 )";
 
+namespace {
+
 std::string OrDash(const std::string& text) {
   return text.empty() ? "-" : text;
 }
 
-}  // namespace
+const char* OrNull(const std::string& text) {
+  return text.empty() ? nullptr : text.c_str();
+}
 
-int RunPorts(TWords words) {
-  static constexpr TOptionSpec kOptions[] = {kJsonOption, kQuietOption, kHelpOption};
-  const TArguments arguments(words, kOptions);
-  if (arguments.Has("help")) {
-    std::cout << Tr(kPortsUsage);
-    return 0;
-  }
-  if (!arguments.Positional().empty())
-    throw EUsage(Format(Tr("unexpected argument '%s'"), arguments.Positional().front().c_str()));
-  const bool json = arguments.Has("json");
-  const bool quiet = arguments.Has("quiet");
-
-  const auto ports = ReadSystemPortDetails();
-  if (!ports) {
-    const std::string message = Tr("the system's list of serial ports cannot be read");
-    std::cerr << kProgramName << ": " << message << '\n';
-    if (json) std::cout << ErrorJson("port", message) << '\n';
-    return 3;
-  }
-  if (json) {
-    TJsonWriter writer;
-    writer.BeginObject().Key("ports").BeginArray();
-    for (const TPortDetails& port : *ports) {
+std::string PortsJson(const std::vector<TPortDetails>& ports) {
+  TJsonWriter writer;
+  writer.BeginObject().Key("ports").BeginArray();
+  for (const TPortDetails& port : ports) {
+    writer.BeginObject();
+    writer.Member("name", port.name).Member("path", TSerialDevice::PathOf(port.name));
+    writer.Member("driver", OrNull(port.driver));
+    writer.Key("usb");
+    if (port.usbVendorId.empty()) {
+      writer.Null();
+    } else {
       writer.BeginObject();
-      writer.Member("name", port.name).Member("path", TSerialDevice::PathOf(port.name));
-      writer.Member("driver", port.driver.empty() ? nullptr : port.driver.c_str());
-      writer.Key("usb");
-      if (port.usbVendorId.empty()) {
-        writer.Null();
-      } else {
-        writer.BeginObject();
-        writer.Member("vendor", port.usbVendorId).Member("product", port.usbProductId);
-        writer.Member("serial", port.serialNumber.empty() ? nullptr : port.serialNumber.c_str());
-        writer.Member("manufacturer",
-                      port.manufacturer.empty() ? nullptr : port.manufacturer.c_str());
-        writer.Member("product_name", port.product.empty() ? nullptr : port.product.c_str());
-        writer.EndObject();
-      }
-      writer.Key("by_id").BeginArray();
-      for (const std::string& path : port.byIdPaths)
-        writer.String(path);
-      writer.EndArray().EndObject();
+      writer.Member("vendor", port.usbVendorId).Member("product", port.usbProductId);
+      writer.Member("serial", OrNull(port.serialNumber));
+      writer.Member("manufacturer", OrNull(port.manufacturer));
+      writer.Member("product_name", OrNull(port.product));
+      writer.EndObject();
     }
+    writer.Key("by_id").BeginArray();
+    for (const std::string& path : port.byIdPaths)
+      writer.String(path);
     writer.EndArray().EndObject();
-    std::cout << writer.Text() << '\n';
-    return 0;
   }
-  if (quiet) return 0;
-  if (ports->empty()) {
+  return writer.EndArray().EndObject().Text();
+}
+
+// A table with a column each for the path, the driver, the USB ids, the serial number and the
+// stable names.
+void ShowPorts(const std::vector<TPortDetails>& ports) {
+  if (ports.empty()) {
     std::cout << Tr("no serial port found") << '\n';
-    return 0;
+    return;
   }
   std::size_t widths[4] = {4, 6, 9, 6};
-  for (const TPortDetails& port : *ports) {
+  for (const TPortDetails& port : ports) {
     widths[0] = std::max(widths[0], TSerialDevice::PathOf(port.name).size());
     widths[1] = std::max(widths[1], OrDash(port.driver).size());
     widths[3] = std::max(widths[3], OrDash(port.serialNumber).size());
@@ -92,7 +76,7 @@ int RunPorts(TWords words) {
               << '\n';
   };
   row(Tr("PORT"), Tr("DRIVER"), Tr("USB"), Tr("SERIAL"), Tr("STABLE NAME"));
-  for (const TPortDetails& port : *ports) {
+  for (const TPortDetails& port : ports) {
     const std::string usb =
         port.usbVendorId.empty() ? "-" : port.usbVendorId + ":" + port.usbProductId;
     std::string byId = port.byIdPaths.empty() ? "-" : port.byIdPaths.front();
@@ -101,5 +85,21 @@ int RunPorts(TWords words) {
     row(TSerialDevice::PathOf(port.name), OrDash(port.driver), usb, OrDash(port.serialNumber),
         byId);
   }
-  return 0;
+}
+
+}  // namespace
+
+TExitStatus RunPorts(const TInvocation& invocation) {
+  const TCommon& common = invocation.common;
+  const auto ports = ReadSystemPortDetails();
+  if (!ports) {
+    ReportFailure(common, "port", Tr("the system's list of serial ports cannot be read"));
+    return TExitStatus::PortFailed;
+  }
+  if (common.json) {
+    std::cout << PortsJson(*ports) << '\n';
+    return TExitStatus::Done;
+  }
+  if (!common.quiet) ShowPorts(*ports);
+  return TExitStatus::Done;
 }

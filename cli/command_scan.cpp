@@ -14,12 +14,12 @@
 #include "protocol/baud_rates.h"
 #include "protocol/device_models.h"
 #include "protocol/frame.h"
+#include "protocol/parameter_block.h"
+#include "protocol/registers.h"
 #include "protocol/reply_timing.h"
 #include "protocol/traffic_lines.h"
 
-namespace {
-
-constexpr const char* kScanUsage =
+const char kScanUsage[] =
     R"(Usage: tarvi-cli scan -p PORT [--rate RATE|LIST|all] [--from N] [--to N] [OPTION]...
 Probes the bus addresses one by one (a read of register 0, the device id) and reports every
 device of the family that answers, at once, with the rate it answered at and its parameter
@@ -44,6 +44,8 @@ asked for once more before it is reported.
 A progress bar with the address, the rate and the time left is shown on standard error when it
 is a terminal. Exit status 0 when a device of the family was found, 1 when none answered.
 )";
+
+namespace {
 
 std::vector<std::uint8_t> ParseRates(const std::string& text) {
   std::vector<std::uint8_t> rates;
@@ -77,178 +79,208 @@ double ProbeSeconds(std::chrono::milliseconds delay, std::uint8_t baudIndex) {
   return static_cast<double>(delay.count()) / 1000.0 + kRequestLength * 10.0 / BaudTable[baudIndex];
 }
 
-}  // namespace
+struct TScanOptions {
+  std::vector<std::uint8_t> rates;
+  std::uint8_t from = kLowestAddress;
+  std::uint8_t to = kHighestAddress;
+  std::chrono::milliseconds delay{kDefaultSearchDelayMs};
+  bool firstOnly = false;
+};
 
-int RunScan(TWords words) {
-  static constexpr TOptionSpec kOptions[] = {
-      kPortOption,       kRateOption,     kJsonOption,         kTraceOption,
-      kTimeoutOption,    kQuietOption,    kHelpOption,         kGapOption,
-      {"from", 0, true}, {"to", 0, true}, {"first", 0, false}, {"delay", 0, true}};
-  const TArguments arguments(words, kOptions);
-  if (arguments.Has("help")) {
-    std::cout << Tr(kScanUsage);
-    return 0;
-  }
-  if (!arguments.Positional().empty())
-    throw EUsage(Format(Tr("unexpected argument '%s'"), arguments.Positional().front().c_str()));
-  const std::vector<std::uint8_t> rates =
-      ParseRates(arguments.Value("rate").value_or(BaudText(kDefaultBaudIndex)));
-  // The common options, but for -r, which names one or more rates here.
-  TCommon options;
-  options.port = arguments.Value("port").value_or("");
-  if (options.port.empty())
-    throw EUsage(Tr("which port? give it with -p PORT ('tarvi-cli ports' lists them)"));
-  options.gap = ReadGap(arguments);
-  options.json = arguments.Has("json");
-  options.trace = arguments.Has("trace");
-  options.quiet = arguments.Has("quiet");
-  if (arguments.Has("timeout")) {
-    options.timeout = ReadMilliseconds(arguments, "timeout", std::chrono::milliseconds(0));
-    if (options.timeout->count() == 0) throw EUsage(Tr("--timeout must be at least 1 ms"));
-  }
-  const std::uint8_t from = ReadBound(arguments, "from", 1);
-  const std::uint8_t to = ReadBound(arguments, "to", 247);
-  if (from > to)
-    throw EUsage(Format(Tr("--from %u is above --to %u"), unsigned{from}, unsigned{to}));
-  const std::chrono::milliseconds delay =
-      ReadMilliseconds(arguments, "delay", std::chrono::milliseconds(kDefaultSearchDelayMs));
-  if (delay.count() == 0) throw EUsage(Tr("--delay must be at least 1 ms"));
-  const bool firstOnly = arguments.Has("first");
+// scan's own options. Throws EUsage.
+TScanOptions ReadScanOptions(const TArguments& arguments) {
+  TScanOptions scan;
+  scan.rates = ParseRates(arguments.Value("rate").value_or(BaudText(kDefaultBaudIndex)));
+  scan.from = ReadBound(arguments, "from", kLowestAddress);
+  scan.to = ReadBound(arguments, "to", kHighestAddress);
+  if (scan.from > scan.to)
+    throw EUsage(Format(Tr("--from %u is above --to %u"), unsigned{scan.from}, unsigned{scan.to}));
+  scan.delay = ReadMilliseconds(arguments, "delay", scan.delay);
+  if (scan.delay.count() == 0) throw EUsage(Tr("--delay must be at least 1 ms"));
+  scan.firstOnly = arguments.Has("first");
+  return scan;
+}
 
-  InstallStopHandler();
-  return RunReporting(options, [&] {
-    TSession session(options);
-    const bool showBar = StderrIsTerminal() && !options.quiet;
-    bool barShown = false;
-    session.BeforeOutput = [&] {
-      if (barShown) std::cerr << kClearProgressLine << std::flush;
-      barShown = false;
+// One scan: the probes address by address and rate by rate, each result reported as it comes
+// (a line, or a JSON object line), the progress bar between them, the summary at the end.
+class TScan {
+ public:
+  TScan(TSession& session, const TScanOptions& options)
+      : session_(session), options_(options), started_(std::chrono::steady_clock::now()) {
+    showBar_ = StderrIsTerminal() && !session.Options().quiet;
+    session_.BeforeOutput = [this] {
+      if (barShown_) std::cerr << kClearProgressLine << std::flush;
+      barShown_ = false;
     };
+  }
 
-    const unsigned perRate = unsigned{to} - from + 1u;
-    const unsigned total = perRate * static_cast<unsigned>(rates.size());
-    unsigned probes = 0;
-    unsigned found = 0;
-    unsigned others = 0;
-    bool stopped = false;
-    std::set<std::pair<unsigned, unsigned>> reported;  // (address, rate index)
-    const auto started = std::chrono::steady_clock::now();
-
-    for (std::size_t r = 0; r < rates.size() && !stopped; ++r) {
-      const std::uint8_t baudIndex = rates[r];
-      const unsigned rate = BaudTable[baudIndex];
-      TDeviceLine& line = session.Line(options.port, baudIndex);
-      for (unsigned address = from; address <= to; ++address) {
+  void Run() {
+    for (std::size_t r = 0; r < options_.rates.size() && !stopped_; ++r) {
+      TDeviceLine& line = session_.Line(session_.Options().port, options_.rates[r]);
+      for (unsigned address = options_.from; address <= options_.to && !stopped_; ++address) {
         if (StopRequested()) {
-          stopped = true;
+          stopped_ = true;
           break;
         }
-        if (showBar) {
-          double left = (to - address + 1) * ProbeSeconds(delay, baudIndex);
-          for (std::size_t later = r + 1; later < rates.size(); ++later)
-            left += perRate * ProbeSeconds(delay, rates[later]);
-          const TProgress progress{probes,
-                                   total,
-                                   address,
-                                   rate,
-                                   static_cast<unsigned>(r + 1),
-                                   static_cast<unsigned>(rates.size()),
-                                   std::chrono::seconds(static_cast<long long>(left + 0.5))};
-          std::cerr << '\r' << ProgressLine(progress, TerminalColumns()) << std::flush;
-          barShown = true;
-        }
-        TProbeResult result = Probe(line, static_cast<std::uint8_t>(address), delay);
-        ++probes;
-        // Somebody is there but the reply was damaged (noise, or a reply cut by a pause within
-        // it): ask once more before calling it garbled.
-        if (result.kind == TProbeResult::TKind::Garbled) {
-          result = Probe(line, static_cast<std::uint8_t>(address), delay);
-          ++probes;
-        }
-        switch (result.kind) {
-          case TProbeResult::TKind::Silent:
-            break;
-          case TProbeResult::TKind::Garbled: {
-            session.Warn(Format(Tr("garbled reply at address %u, %u Bd (CRC error): %s"), address,
-                                rate,
-                                ReplyLines(result.bytes.data(), result.bytes.size())[0].c_str()));
-            TJsonWriter json;
-            json.BeginObject().Member("event", "garbled").Member("address", address);
-            json.Member("rate", rate).Member("bytes", static_cast<unsigned>(result.bytes.size()));
-            session.Emit(json.EndObject().Text());
-            break;
-          }
-          case TProbeResult::TKind::Other: {
-            if (!reported.insert({result.address, baudIndex}).second) break;
-            ++others;
-            TJsonWriter json;
-            json.BeginObject().Member("event", "other").Member("address", unsigned{result.address});
-            json.Member("rate", rate);
-            std::string what;
-            if (result.exceptionCode) {
-              json.Member("exception", unsigned{*result.exceptionCode});
-              what = Format(Tr("exception code %u"), unsigned{*result.exceptionCode});
-            } else if (result.bytes.size() >= 7 && result.bytes[1] == kFunctionReadRegisters) {
-              json.Member("id", result.id);
-              what = Format("id %u", result.id);
-            } else {
-              what = Format(Tr("function %u"), unsigned{result.bytes[1]});
-            }
-            session.Emit(json.EndObject().Text());
-            session.Say(Format(Tr("address %u, %u Bd: a device of another family (%s)"),
-                               unsigned{result.address}, rate, what.c_str()));
-            break;
-          }
-          case TProbeResult::TKind::Family: {
-            if (!reported.insert({result.address, baudIndex}).second) break;
-            ++found;
-            TJsonWriter json;
-            json.BeginObject().Member("event", "found");
-            json.Member("address", unsigned{result.address}).Member("rate", rate);
-            json.Member("model", ModelName(result.id)).Member("id", result.id);
-            std::string details;
-            try {
-              const TTarget target{result.address, baudIndex, options.timeout};
-              TBlockReading reading;
-              try {
-                reading = ReadParameterBlock(line, target);
-              } catch (const TDeviceFault& fault) {
-                if (fault.Kind != TFaultKind::CrcError) throw;
-                reading = ReadParameterBlock(line, target);  // once more, as for a probe
-              }
-              json.Key("block");
-              WriteBlockJson(json, reading.block);
-              details = BlockSummary(reading.block);
-            } catch (const TDeviceFault& fault) {
-              json.Key("block").Null();
-              json.Member("block_error", fault.what());
-              details = Format(Tr("parameter block not read: %s"), fault.what());
-            }
-            session.Emit(json.EndObject().Text());
-            session.Say(Format(Tr("found %s at address %u, %u Bd: %s"), ModelName(result.id),
-                               unsigned{result.address}, rate, details.c_str()));
-            if (firstOnly) stopped = true;
-            break;
-          }
-        }
-        if (stopped) break;
+        ShowProgress(r, address);
+        Report(line, options_.rates[r], ProbeOnceMore(line, address));
       }
     }
-    if (session.BeforeOutput) session.BeforeOutput();
+    session_.BeforeOutput();
+  }
 
+  TExitStatus Summarise() const {
     const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
     TJsonWriter json;
-    json.BeginObject().Member("event", "end").Member("found", found).Member("other", others);
-    json.Member("probes", probes).Key("seconds").Number(seconds, 3);
+    json.BeginObject().Member("event", "end").Member("found", found_).Member("other", others_);
+    json.Member("probes", probes_).Key("seconds").Number(seconds, 3);
     json.Member("stopped", StopRequested());
-    session.Emit(json.EndObject().Text());
-    session.Say(Format(Tr("%u of the family found, %u of other families; %u probes in %.1f s%s"),
-                       found, others, probes, seconds, StopRequested() ? Tr(" (stopped)") : ""));
-    if (found == 0) {
-      std::cerr << kProgramName << ": " << Tr("no device of the family answered") << '\n';
-      return 1;
+    session_.Emit(json.EndObject().Text());
+    session_.Say(Format(Tr("%u of the family found, %u of other families; %u probes in %.1f s%s"),
+                        found_, others_, probes_, seconds,
+                        StopRequested() ? Tr(" (stopped)") : ""));
+    if (found_ > 0) return TExitStatus::Done;
+    Complain(Tr("no device of the family answered"));
+    return TExitStatus::DeviceFailed;
+  }
+
+ private:
+  // Somebody is there but the reply was damaged (noise, or a reply cut by a pause within it):
+  // asks once more before calling it garbled.
+  TProbeResult ProbeOnceMore(TDeviceLine& line, unsigned address) {
+    const auto to = static_cast<std::uint8_t>(address);
+    TProbeResult result = Probe(line, to, options_.delay);
+    ++probes_;
+    if (result.kind == TProbeResult::TKind::Garbled) {
+      result = Probe(line, to, options_.delay);
+      ++probes_;
     }
-    return 0;
+    return result;
+  }
+
+  void ShowProgress(std::size_t r, unsigned address) {
+    if (!showBar_) return;
+    const std::vector<std::uint8_t>& rates = options_.rates;
+    const unsigned perRate = unsigned{options_.to} - options_.from + 1u;
+    double left = (options_.to - address + 1) * ProbeSeconds(options_.delay, rates[r]);
+    for (std::size_t later = r + 1; later < rates.size(); ++later)
+      left += perRate * ProbeSeconds(options_.delay, rates[later]);
+    const TProgress progress{probes_,
+                             perRate * static_cast<unsigned>(rates.size()),
+                             address,
+                             BaudTable[rates[r]],
+                             static_cast<unsigned>(r + 1),
+                             static_cast<unsigned>(rates.size()),
+                             std::chrono::seconds(static_cast<long long>(left + 0.5))};
+    std::cerr << '\r' << ProgressLine(progress, TerminalColumns()) << std::flush;
+    barShown_ = true;
+  }
+
+  void Report(TDeviceLine& line, std::uint8_t baudIndex, const TProbeResult& result) {
+    switch (result.kind) {
+      case TProbeResult::TKind::Silent:
+        break;
+      case TProbeResult::TKind::Garbled:
+        ReportGarbled(result, BaudTable[baudIndex]);
+        break;
+      case TProbeResult::TKind::Other:
+        if (reported_.insert({result.address, baudIndex}).second) ReportOther(result, baudIndex);
+        break;
+      case TProbeResult::TKind::Family:
+        if (reported_.insert({result.address, baudIndex}).second)
+          ReportFound(line, result, baudIndex);
+        break;
+    }
+  }
+
+  void ReportGarbled(const TProbeResult& result, unsigned rate) {
+    session_.Warn(Format(Tr("garbled reply at address %u, %u Bd (CRC error): %s"),
+                         unsigned{result.address}, rate,
+                         ReplyLines(result.bytes.data(), result.bytes.size())[0].c_str()));
+    TJsonWriter json;
+    json.BeginObject().Member("event", "garbled").Member("address", unsigned{result.address});
+    json.Member("rate", rate).Member("bytes", static_cast<unsigned>(result.bytes.size()));
+    session_.Emit(json.EndObject().Text());
+  }
+
+  void ReportOther(const TProbeResult& result, std::uint8_t baudIndex) {
+    ++others_;
+    const unsigned rate = BaudTable[baudIndex];
+    TJsonWriter json;
+    json.BeginObject().Member("event", "other").Member("address", unsigned{result.address});
+    json.Member("rate", rate);
+    std::string what;
+    if (result.exceptionCode) {
+      json.Member("exception", unsigned{*result.exceptionCode});
+      what = Format(Tr("exception code %u"), unsigned{*result.exceptionCode});
+    } else if (result.bytes.size() >= static_cast<std::size_t>(kShortestRegisterReply) &&
+               result.bytes[1] == kFunctionReadRegisters) {
+      json.Member("id", result.id);
+      what = Format("id %u", result.id);
+    } else {
+      what = Format(Tr("function %u"), unsigned{result.bytes[1]});
+    }
+    session_.Emit(json.EndObject().Text());
+    session_.Say(Format(Tr("address %u, %u Bd: a device of another family (%s)"),
+                        unsigned{result.address}, rate, what.c_str()));
+  }
+
+  void ReportFound(TDeviceLine& line, const TProbeResult& result, std::uint8_t baudIndex) {
+    ++found_;
+    const unsigned rate = BaudTable[baudIndex];
+    TJsonWriter json;
+    json.BeginObject().Member("event", "found");
+    json.Member("address", unsigned{result.address}).Member("rate", rate);
+    json.Member("model", ModelName(result.id)).Member("id", result.id);
+    std::string details;
+    try {
+      const TBlockReading reading =
+          ReadBlockOnceMore(line, {result.address, baudIndex, session_.Options().timeout});
+      json.Key("block");
+      WriteBlockJson(json, reading.block);
+      details = BlockSummary(reading.block);
+    } catch (const TDeviceFault& fault) {
+      json.Key("block").Null();
+      json.Member("block_error", fault.what());
+      details = Format(Tr("parameter block not read: %s"), fault.what());
+    }
+    session_.Emit(json.EndObject().Text());
+    session_.Say(Format(Tr("found %s at address %u, %u Bd: %s"), ModelName(result.id),
+                        unsigned{result.address}, rate, details.c_str()));
+    if (options_.firstOnly) stopped_ = true;
+  }
+
+  // The block of a find, asked for once more after a CRC error, as a probe is.
+  static TBlockReading ReadBlockOnceMore(TDeviceLine& line, const TTarget& target) {
+    try {
+      return ReadParameterBlock(line, target);
+    } catch (const TDeviceFault& fault) {
+      if (fault.Kind != TFaultKind::CrcError) throw;
+      return ReadParameterBlock(line, target);
+    }
+  }
+
+  TSession& session_;
+  const TScanOptions& options_;
+  const std::chrono::steady_clock::time_point started_;
+  bool showBar_ = false;
+  bool barShown_ = false;
+  bool stopped_ = false;
+  unsigned probes_ = 0;
+  unsigned found_ = 0;
+  unsigned others_ = 0;
+  std::set<std::pair<unsigned, unsigned>> reported_;  // (address, rate index)
+};
+
+}  // namespace
+
+TExitStatus RunScan(const TInvocation& invocation) {
+  const TScanOptions options = ReadScanOptions(invocation.arguments);
+  InstallStopHandler();
+  return RunReporting(invocation.common, [&](TSession& session) {
+    TScan scan(session, options);
+    scan.Run();
+    return scan.Summarise();
   });
 }

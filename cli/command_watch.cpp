@@ -16,9 +16,7 @@
 #include "protocol/baud_rates.h"
 #include "serial/com_exception.h"
 
-namespace {
-
-constexpr const char* kWatchUsage =
+const char kWatchUsage[] =
     R"(Usage: tarvi-cli watch -p PORT -a ADDRESS [-r RATE] [--count N] [--interval MS] [OPTION]...
 Reads the parameter block of the device at ADDRESS again and again and prints a line per read
 with its time; a field that changed since the read before is marked with '*'. Ctrl-C (or the
@@ -31,6 +29,8 @@ end of --count) prints a summary of answers, errors and reply times.
   the end with every read and the summary
 )";
 
+namespace {
+
 std::string Now() {
   const auto now = std::chrono::system_clock::now();
   const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
@@ -41,124 +41,141 @@ std::string Now() {
   return Format("%s.%03lld", text, static_cast<long long>(millis));
 }
 
-}  // namespace
+struct TWatchOptions {
+  unsigned count = 0;  // 0: until stopped
+  std::chrono::milliseconds interval{1000};
+};
 
-int RunWatch(TWords words) {
-  static constexpr TOptionSpec kOptions[] = {kPortOption,
-                                             kAddressOption,
-                                             kRateOption,
-                                             kJsonOption,
-                                             kTraceOption,
-                                             kTimeoutOption,
-                                             kQuietOption,
-                                             kHelpOption,
-                                             kGapOption,
-                                             {"count", 'n', true},
-                                             {"interval", 'i', true}};
-  const TArguments arguments(words, kOptions);
-  if (arguments.Has("help")) {
-    std::cout << Tr(kWatchUsage);
-    return 0;
-  }
-  if (!arguments.Positional().empty())
-    throw EUsage(Format(Tr("unexpected argument '%s'"), arguments.Positional().front().c_str()));
-  const TCommon common = ReadCommon(arguments, true, true);
-  unsigned count = 0;
+// watch's own options. Throws EUsage.
+TWatchOptions ReadWatchOptions(const TArguments& arguments) {
+  TWatchOptions watch;
   if (const auto text = arguments.Value("count")) {
     const auto value = ParseNumber(*text, 1, 100'000'000);
     if (!value) throw EUsage(Format(Tr("--count '%s' is not a number 1 or more"), text->c_str()));
-    count = *value;
+    watch.count = *value;
   }
-  const std::chrono::milliseconds interval =
-      ReadMilliseconds(arguments, "interval", std::chrono::milliseconds(1000));
+  watch.interval = ReadMilliseconds(arguments, "interval", watch.interval);
+  return watch;
+}
 
-  InstallStopHandler();
-  return RunReporting(common, [&] {
-    TSession session(common);
-    const TTarget target{common.address, common.baudIndex, common.timeout};
-    std::vector<double> times;
-    std::map<std::string, unsigned> errorsByKind;
-    unsigned reads = 0;
-    std::optional<TParameterBlock> previous;
-    TJsonWriter json;
-    json.BeginObject();
-    json.Member("port", common.port).Member("address", unsigned{common.address});
-    json.Member("rate", unsigned{BaudTable[common.baudIndex]});
-    json.Key("reads").BeginArray();
+// The reads of one watch: a line each, and an entry each in the session's JSON document (begun
+// here, so that a port failure ends it with the summary and the error).
+class TWatch {
+ public:
+  TWatch(TSession& session, TDeviceLine& line, const TWatchOptions& options)
+      : session_(session),
+        line_(line),
+        options_(options),
+        target_{session.Options().address, session.Options().baudIndex, session.Options().timeout},
+        json_(session.BeginDocument()) {
+    const TCommon& common = session.Options();
+    json_.Member("port", common.port).Member("address", unsigned{common.address});
+    json_.Member("rate", unsigned{BaudTable[common.baudIndex]});
+    json_.Key("reads").BeginArray();
+    readsDepth_ = json_.Depth();
+  }
 
-    const auto summarise = [&] {
-      const unsigned errors = reads - static_cast<unsigned>(times.size());
-      std::string line =
-          Format(Tr("%u reads: %zu answers, %u errors"), reads, times.size(), errors);
-      if (!errorsByKind.empty()) {
-        std::string kinds;
-        for (const auto& [kind, number] : errorsByKind)
-          kinds += (kinds.empty() ? "" : ", ") + Format("%s %u", kind.c_str(), number);
-        line += " (" + kinds + ")";
-      }
-      std::vector<double> sorted = times;
-      std::sort(sorted.begin(), sorted.end());
-      json.EndArray();
-      json.Key("summary").BeginObject();
-      json.Member("reads", reads).Member("answers", static_cast<unsigned>(times.size()));
-      json.Member("errors", errors);
-      if (!sorted.empty()) {
-        const double median = sorted[sorted.size() / 2];
-        line += Format(Tr("; reply time min %.1f, median %.1f, max %.1f ms"), sorted.front(),
-                       median, sorted.back());
-        json.Key("min_ms").Number(sorted.front(), 2);
-        json.Key("median_ms").Number(median, 2);
-        json.Key("max_ms").Number(sorted.back(), 2);
-      }
-      json.EndObject().EndObject();
-      session.Say(line);
-      session.Emit(json.Text());
-      return errors == 0 ? 0 : 1;
-    };
-
-    TDeviceLine& line = session.Line();
-    bool readOpen = false;
+  // Reads until --count or a stop; a port failure ends the reads with their summary and leaves.
+  void Run() {
     try {
-      while (!StopRequested() && (count == 0 || reads < count)) {
-        if (reads > 0) {
-          PauseUnlessStopped(interval);
+      while (!StopRequested() && (options_.count == 0 || reads_ < options_.count)) {
+        if (reads_ > 0) {
+          PauseUnlessStopped(options_.interval);
           if (StopRequested()) break;
         }
-        ++reads;
-        const std::string at = Now();
-        json.BeginObject().Member("n", reads).Member("time", at);
-        readOpen = true;
-        try {
-          const TBlockReading reading = ReadParameterBlock(line, target);
-          const std::vector<std::string> changed =
-              previous ? ChangedFields(*previous, reading.block) : std::vector<std::string>{};
-          times.push_back(reading.replyTime.count());
-          session.Say(Format("%s  #%-4u %s   %.1f ms", at.c_str() + 11, reads,
-                             BlockSummary(reading.block, changed).c_str(),
-                             reading.replyTime.count()));
-          json.Key("ms").Number(reading.replyTime.count(), 2);
-          json.Key("block");
-          WriteBlockJson(json, reading.block);
-          json.Key("changed").BeginArray();
-          for (const std::string& field : changed)
-            json.String(field);
-          json.EndArray();
-          previous = reading.block;
-        } catch (const TDeviceFault& fault) {
-          ++errorsByKind[FaultKindName(fault.Kind)];
-          session.Say(Format("%s  #%-4u %s", at.c_str() + 11, reads, fault.what()));
-          json.Key("error").BeginObject();
-          json.Member("kind", FaultKindName(fault.Kind)).Member("message", fault.what());
-          json.EndObject();
-        }
-        json.EndObject();
-        readOpen = false;
+        ReadOnce();
       }
     } catch (const EComPort&) {
-      if (readOpen) json.EndObject();  // the read the port failed in
-      summarise();
+      json_.CloseTo(readsDepth_);  // the read the port failed in
+      Summarise();
       throw;
     }
-    return summarise();
+  }
+
+  // The summary line and the document's "summary"; 0 when every read was answered, else 1.
+  TExitStatus Summarise() {
+    const unsigned errors = reads_ - static_cast<unsigned>(times_.size());
+    std::string line =
+        Format(Tr("%u reads: %zu answers, %u errors"), reads_, times_.size(), errors);
+    if (!errorsByKind_.empty()) {
+      std::string kinds;
+      for (const auto& [kind, number] : errorsByKind_)
+        kinds += (kinds.empty() ? "" : ", ") + Format("%s %u", kind.c_str(), number);
+      line += " (" + kinds + ")";
+    }
+    std::vector<double> sorted = times_;
+    std::sort(sorted.begin(), sorted.end());
+    json_.EndArray();
+    json_.Key("summary").BeginObject();
+    json_.Member("reads", reads_).Member("answers", static_cast<unsigned>(times_.size()));
+    json_.Member("errors", errors);
+    if (!sorted.empty()) {
+      const double median = sorted[sorted.size() / 2];
+      line += Format(Tr("; reply time min %.1f, median %.1f, max %.1f ms"), sorted.front(), median,
+                     sorted.back());
+      json_.Key("min_ms").Number(sorted.front(), 2);
+      json_.Key("median_ms").Number(median, 2);
+      json_.Key("max_ms").Number(sorted.back(), 2);
+    }
+    json_.EndObject();
+    session_.Say(line);
+    return errors == 0 ? TExitStatus::Done : TExitStatus::DeviceFailed;
+  }
+
+ private:
+  void ReadOnce() {
+    ++reads_;
+    const std::string at = Now();
+    json_.BeginObject().Member("n", reads_).Member("time", at);
+    try {
+      const TBlockReading reading = ReadParameterBlock(line_, target_);
+      const std::vector<std::string> changed =
+          previous_ ? ChangedFields(*previous_, reading.block) : std::vector<std::string>{};
+      times_.push_back(reading.replyTime.count());
+      session_.Say(Format("%s  #%-4u %s   %.1f ms", at.c_str() + 11, reads_,
+                          BlockSummary(reading.block, changed).c_str(), reading.replyTime.count()));
+      json_.Key("ms").Number(reading.replyTime.count(), 2);
+      json_.Key("block");
+      WriteBlockJson(json_, reading.block);
+      json_.Key("changed").BeginArray();
+      for (const std::string& field : changed)
+        json_.String(field);
+      json_.EndArray();
+      previous_ = reading.block;
+    } catch (const TDeviceFault& fault) {
+      ++errorsByKind_[FaultKindName(fault.Kind)];
+      session_.Say(Format("%s  #%-4u %s", at.c_str() + 11, reads_, fault.what()));
+      json_.Key("error");
+      WriteErrorJson(json_, FaultKindName(fault.Kind), fault.what());
+    }
+    json_.EndObject();
+  }
+
+  TSession& session_;
+  TDeviceLine& line_;
+  const TWatchOptions& options_;
+  const TTarget target_;
+  TJsonWriter& json_;
+  std::size_t readsDepth_ = 0;  // the depth of the document inside "reads"
+  std::vector<double> times_;
+  std::map<std::string, unsigned> errorsByKind_;
+  unsigned reads_ = 0;
+  std::optional<TParameterBlock> previous_;
+};
+
+}  // namespace
+
+TExitStatus RunWatch(const TInvocation& invocation) {
+  const TWatchOptions options = ReadWatchOptions(invocation.arguments);
+  InstallStopHandler();
+  return RunReporting(invocation.common, [&](TSession& session) {
+    // The port opens before the document begins: a port that cannot be opened gets the plain
+    // error document.
+    TDeviceLine& line = session.Line();
+    TWatch watch(session, line, options);
+    watch.Run();
+    const TExitStatus status = watch.Summarise();
+    session.EmitDocument();
+    return status;
   });
 }

@@ -129,10 +129,5 @@ TReply TDeviceLine::Exchange(const TRequestFrame& request, int expectedLength,
 
 void TDeviceLine::TraceBytes(const char* prefix, const std::vector<std::uint8_t>& bytes) {
   if (!trace_) return;
-  std::string line = prefix;
-  for (const std::uint8_t byte : bytes) {
-    line += ByteToHex(byte);
-    line += ' ';
-  }
-  trace_(line);
+  trace_(prefix + HexCells(bytes.data(), bytes.size()));
 }

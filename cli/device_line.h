@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "protocol/baud_rates.h"
 #include "protocol/frame.h"
 
 class TComPort;
@@ -63,7 +64,7 @@ class TDeviceLine {
   std::string portName_;
   TTrace trace_;
   std::unique_ptr<TComPort> port_;
-  std::uint8_t baudIndex_ = 3;
+  std::uint8_t baudIndex_ = kDefaultBaudIndex;
   std::chrono::milliseconds gap_;
   bool mayStillSend_ = false;  // the last reply ended by silence short of its length
 };

@@ -13,12 +13,10 @@ unsigned Rate(const TTarget& target) {
   return BaudTable[target.baudIndex];
 }
 
+// "05 03 0E": the bytes of a reply in a message.
 std::string Hex(const std::vector<std::uint8_t>& bytes) {
-  std::string text;
-  for (const std::uint8_t byte : bytes) {
-    if (!text.empty()) text += ' ';
-    text += ByteToHex(byte);
-  }
+  std::string text = HexCells(bytes.data(), bytes.size());
+  if (!text.empty()) text.pop_back();
   return text;
 }
 

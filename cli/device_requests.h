@@ -12,7 +12,9 @@
 #include <vector>
 
 #include "cli/device_line.h"
+#include "protocol/baud_rates.h"
 #include "protocol/parameter_block.h"
+#include "protocol/registers.h"
 
 enum class TFaultKind { NoAnswer, CrcError, Exception, WrongReply, NotOfFamily };
 
@@ -29,8 +31,8 @@ class TDeviceFault : public std::runtime_error {
 
 // Where a request goes and how long its reply may take to begin.
 struct TTarget {
-  std::uint8_t address = 247;
-  std::uint8_t baudIndex = 3;                        // the rate the line is at
+  std::uint8_t address = kHighestAddress;
+  std::uint8_t baudIndex = kDefaultBaudIndex;        // the rate the line is at
   std::optional<std::chrono::milliseconds> timeout;  // else the family's time-out for the rate
 };
 

@@ -7,16 +7,19 @@
 void TJsonWriter::Separate() {
   if (needComma_) text_ += ',';
   needComma_ = false;
+  keyPending_ = false;
 }
 
 TJsonWriter& TJsonWriter::BeginObject() {
   Separate();
   text_ += '{';
+  open_ += '}';
   return *this;
 }
 
 TJsonWriter& TJsonWriter::EndObject() {
   text_ += '}';
+  if (!open_.empty()) open_.pop_back();
   needComma_ = true;
   return *this;
 }
@@ -24,12 +27,24 @@ TJsonWriter& TJsonWriter::EndObject() {
 TJsonWriter& TJsonWriter::BeginArray() {
   Separate();
   text_ += '[';
+  open_ += ']';
   return *this;
 }
 
 TJsonWriter& TJsonWriter::EndArray() {
   text_ += ']';
+  if (!open_.empty()) open_.pop_back();
   needComma_ = true;
+  return *this;
+}
+
+TJsonWriter& TJsonWriter::CloseTo(std::size_t depth) {
+  if (open_.size() > depth && keyPending_) Null();
+  while (open_.size() > depth) {
+    text_ += open_.back();
+    open_.pop_back();
+    needComma_ = true;
+  }
   return *this;
 }
 
@@ -37,6 +52,7 @@ TJsonWriter& TJsonWriter::Key(std::string_view key) {
   String(key);
   text_ += ':';
   needComma_ = false;
+  keyPending_ = true;
   return *this;
 }
 

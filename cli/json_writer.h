@@ -30,6 +30,10 @@ class TJsonWriter {
   }
 
   const std::string& Text() const { return text_; }
+  // How many objects and arrays are open; CloseTo ends the inner ones until `depth` are left (a
+  // key still waiting for its value gets null).
+  std::size_t Depth() const { return open_.size(); }
+  TJsonWriter& CloseTo(std::size_t depth);
 
  private:
   TJsonWriter& Value(std::string_view value) { return String(value); }
@@ -47,5 +51,7 @@ class TJsonWriter {
   void Separate();
 
   std::string text_;
+  std::string open_;  // '}' or ']' for each open object and array
   bool needComma_ = false;
+  bool keyPending_ = false;
 };

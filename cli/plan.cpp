@@ -8,9 +8,22 @@
 
 namespace {
 
-enum TColumn { kPort, kAddress, kRate, kPowerUp, kOnCommand, kRemember, kNewAddress, kNewRate };
-constexpr std::array<std::string_view, 8> kColumnNames = {
-    "port", "address", "rate", "power_up", "on_command", "remember", "new_address", "new_rate"};
+// The columns that say where a device is; the settings' columns follow, column kFirstSetting + i
+// for setting i of the table.
+enum TColumn { kPort, kAddress, kRate, kFirstSetting };
+constexpr std::size_t kColumnCount = kFirstSetting + kSettingCount;
+
+std::string_view ColumnName(std::size_t column) {
+  static constexpr std::string_view kPlaceNames[] = {"port", "address", "rate"};
+  return column < kFirstSetting ? kPlaceNames[column] : kSettings[column - kFirstSetting].column;
+}
+
+std::string ColumnList() {
+  std::string names;
+  for (std::size_t c = 0; c < kColumnCount; ++c)
+    names += (c == 0 ? "" : ", ") + std::string(ColumnName(c));
+  return names;
+}
 
 std::string_view Trim(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
@@ -81,6 +94,107 @@ std::vector<TLine> Lines(std::string_view text) {
   return lines;
 }
 
+struct THeader {
+  char separator = ',';
+  std::vector<std::size_t> columnOf;  // the column of each position
+};
+
+// Reads the header row: the separator and the column at each position; false with its errors.
+bool ReadHeader(const TLine& header, std::vector<TPlanError>& errors, THeader& columns) {
+  columns.separator = header.text.find(',') == std::string_view::npos &&
+                              header.text.find(';') != std::string_view::npos
+                          ? ';'
+                          : ',';
+  std::vector<std::string> cells;
+  if (!SplitCells(header.text, columns.separator, cells)) {
+    errors.push_back({header.number, Tr("a quoted cell is not closed")});
+    return false;
+  }
+  std::array<bool, kColumnCount> present{};
+  const std::size_t before = errors.size();
+  for (const std::string& name : cells) {
+    std::size_t column = 0;
+    while (column < kColumnCount && ColumnName(column) != name)
+      ++column;
+    if (column == kColumnCount) {
+      errors.push_back({header.number, Format(Tr("unknown column '%s' in the header (columns: %s)"),
+                                              name.c_str(), ColumnList().c_str())});
+      continue;
+    }
+    if (present[column]) {
+      errors.push_back(
+          {header.number, Format(Tr("column '%s' appears twice in the header"), name.c_str())});
+    }
+    present[column] = true;
+    columns.columnOf.push_back(column);
+  }
+  if (!present[kPort] || !present[kAddress])
+    errors.push_back({header.number, Tr("the header row must name the columns port and address")});
+  return errors.size() == before;
+}
+
+// One cell into the row; false with the message for a value that is refused.
+bool ReadCell(std::size_t column, const std::string& cell, TPlanRow& row, std::string& fault) {
+  const std::string_view name = ColumnName(column);
+  switch (column) {
+    case kPort:
+      row.port = cell;
+      return true;
+    case kAddress:
+      if (const auto value = ParseAddress(cell)) {
+        row.address = *value;
+        return true;
+      }
+      fault = AddressFault(name, cell);
+      return false;
+    case kRate:
+      if (const auto value = ParseRate(cell)) {
+        row.baudIndex = *value;
+        return true;
+      }
+      fault = RateFault(name, cell);
+      return false;
+    default: {
+      const TSetting& setting = kSettings[column - kFirstSetting];
+      if ((row.wanted.values[column - kFirstSetting] = setting.parse(cell))) return true;
+      fault = setting.fault(name, cell);
+      return false;
+    }
+  }
+}
+
+// One row of devices; nothing when it has a fault, which is added to the errors.
+std::optional<TPlanRow> ReadRow(const TLine& line, const THeader& header,
+                                std::vector<TPlanError>& errors) {
+  const auto fail = [&](const std::string& message) {
+    errors.push_back({line.number, message});
+    return std::nullopt;
+  };
+  std::vector<std::string> cells;
+  if (!SplitCells(line.text, header.separator, cells))
+    return fail(Tr("a quoted cell is not closed"));
+  if (cells.size() != header.columnOf.size()) {
+    return fail(Format(Tr("%zu cells where the header names %zu columns"), cells.size(),
+                       header.columnOf.size()));
+  }
+  TPlanRow row;
+  row.line = line.number;
+  bool refused = false;
+  for (std::size_t c = 0; c < cells.size(); ++c) {
+    std::string fault;
+    if (!cells[c].empty() && !ReadCell(header.columnOf[c], cells[c], row, fault)) {
+      fail(fault);
+      refused = true;
+    }
+  }
+  if (refused) return std::nullopt;
+  if (row.port.empty()) return fail(Tr("the port is missing"));
+  if (row.address == 0) return fail(Tr("the address is missing"));
+  if (row.wanted.Empty())
+    return fail(Format(Tr("the row asks for no setting (%s)"), SettingNames(false).c_str()));
+  return row;
+}
+
 }  // namespace
 
 TPlan ParsePlan(std::string_view text) {
@@ -90,140 +204,22 @@ TPlan ParsePlan(std::string_view text) {
     plan.errors.push_back({0, Tr("the plan is empty: it needs a header row and a row per device")});
     return plan;
   }
-
-  const TLine& header = lines.front();
-  const char separator = header.text.find(',') == std::string_view::npos &&
-                                 header.text.find(';') != std::string_view::npos
-                             ? ';'
-                             : ',';
-  std::vector<std::string> cells;
-  std::vector<int> columnOf;  // the column kind of each position
-  std::array<bool, kColumnNames.size()> present{};
-  if (!SplitCells(header.text, separator, cells)) {
-    plan.errors.push_back({header.number, Tr("a quoted cell is not closed")});
-    return plan;
-  }
-  for (const std::string& name : cells) {
-    int kind = -1;
-    for (std::size_t k = 0; k < kColumnNames.size(); ++k)
-      if (kColumnNames[k] == name) kind = static_cast<int>(k);
-    if (kind < 0) {
-      plan.errors.push_back(
-          {header.number,
-           Format(Tr("unknown column '%s' in the header (columns: port, address, rate, "
-                     "power_up, on_command, remember, new_address, new_rate)"),
-                  name.c_str())});
-      continue;
-    }
-    if (present[static_cast<std::size_t>(kind)]) {
-      plan.errors.push_back(
-          {header.number, Format(Tr("column '%s' appears twice in the header"), name.c_str())});
-    }
-    present[static_cast<std::size_t>(kind)] = true;
-    columnOf.push_back(kind);
-  }
-  if (!present[kPort] || !present[kAddress]) {
-    plan.errors.push_back(
-        {header.number, Tr("the header row must name the columns port and address")});
-  }
-  if (!plan.errors.empty()) return plan;
+  THeader header;
+  if (!ReadHeader(lines.front(), plan.errors, header)) return plan;
 
   std::map<std::pair<std::string, unsigned>, int> seen;  // (port, address) -> line
   for (std::size_t l = 1; l < lines.size(); ++l) {
-    const TLine& line = lines[l];
-    const auto fail = [&](const std::string& message) {
-      plan.errors.push_back({line.number, message});
-    };
-    if (!SplitCells(line.text, separator, cells)) {
-      fail(Tr("a quoted cell is not closed"));
-      continue;
-    }
-    if (cells.size() != columnOf.size()) {
-      fail(Format(Tr("%zu cells where the header names %zu columns"), cells.size(),
-                  columnOf.size()));
-      continue;
-    }
-    TPlanRow row;
-    row.line = line.number;
-    const std::size_t before = plan.errors.size();
-    bool wantsSomething = false;
-    for (std::size_t c = 0; c < cells.size(); ++c) {
-      const std::string& cell = cells[c];
-      const std::string_view name = kColumnNames[static_cast<std::size_t>(columnOf[c])];
-      if (cell.empty()) continue;
-      switch (columnOf[c]) {
-        case kPort:
-          row.port = cell;
-          break;
-        case kAddress:
-          if (const auto value = ParseAddress(cell))
-            row.address = *value;
-          else
-            fail(AddressFault(name, cell));
-          break;
-        case kRate:
-          if (const auto value = ParseRate(cell))
-            row.baudIndex = *value;
-          else
-            fail(RateFault(name, cell));
-          break;
-        case kPowerUp:
-          if ((row.powerUp = ParseMode(cell)))
-            wantsSomething = true;
-          else
-            fail(ModeFault(name, cell));
-          break;
-        case kOnCommand:
-          if ((row.onCommand = ParseMode(cell)))
-            wantsSomething = true;
-          else
-            fail(ModeFault(name, cell));
-          break;
-        case kRemember:
-          if ((row.remember = ParseYesNo(cell)))
-            wantsSomething = true;
-          else
-            fail(YesNoFault(name, cell));
-          break;
-        case kNewAddress:
-          if ((row.newAddress = ParseAddress(cell)))
-            wantsSomething = true;
-          else
-            fail(AddressFault(name, cell));
-          break;
-        case kNewRate:
-          if ((row.newBaudIndex = ParseRate(cell)))
-            wantsSomething = true;
-          else
-            fail(RateFault(name, cell));
-          break;
-        default:
-          break;
-      }
-    }
-    if (plan.errors.size() != before) continue;
-    if (row.port.empty()) {
-      fail(Tr("the port is missing"));
-      continue;
-    }
-    if (row.address == 0) {
-      fail(Tr("the address is missing"));
-      continue;
-    }
-    if (!wantsSomething) {
-      fail(
-          Tr("the row asks for no setting (power_up, on_command, remember, new_address or "
-             "new_rate)"));
-      continue;
-    }
+    std::optional<TPlanRow> row = ReadRow(lines[l], header, plan.errors);
+    if (!row) continue;
     const auto [at, fresh] =
-        seen.emplace(std::make_pair(row.port, unsigned{row.address}), row.line);
+        seen.emplace(std::make_pair(row->port, unsigned{row->address}), row->line);
     if (!fresh) {
-      fail(Format(Tr("address %u on %s is already planned on line %d"), unsigned{row.address},
-                  row.port.c_str(), at->second));
+      plan.errors.push_back(
+          {row->line, Format(Tr("address %u on %s is already planned on line %d"),
+                             unsigned{row->address}, row->port.c_str(), at->second)});
       continue;
     }
-    plan.rows.push_back(std::move(row));
+    plan.rows.push_back(std::move(*row));
   }
   if (plan.errors.empty() && plan.rows.empty())
     plan.errors.push_back({0, Tr("the plan has a header row but no device")});

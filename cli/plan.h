@@ -6,10 +6,11 @@
 //
 // Columns (any order; port and address required, the others optional, an empty cell means
 // "leave as it is"; rate defaults to 9600): port, address (1..247), rate (the rate the device
-// answers at now), power_up and on_command (a mode 0, 2..10), remember (yes/no), new_address,
-// new_rate. Separators are commas, or semicolons when the header has no comma; a cell may be
-// quoted ("..." with "" for a quote). Blank lines and lines starting with # are skipped; a UTF-8
-// byte-order mark and CR LF line ends are accepted. Pure; any thread.
+// answers at now), and a column for each setting (settings.h): power_up and on_command (a mode
+// 0, 2..10), remember (yes/no), new_address, new_rate. Separators are commas, or semicolons when
+// the header has no comma; a cell may be quoted ("..." with "" for a quote). Blank lines and lines
+// starting with # are skipped; a UTF-8 byte-order mark and CR LF line ends are accepted. Pure; any
+// thread.
 #pragma once
 
 #include <cstdint>
@@ -18,16 +19,15 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/settings.h"
+#include "protocol/baud_rates.h"
+
 struct TPlanRow {
   int line = 0;  // from 1
   std::string port;
   std::uint8_t address = 0;
-  std::uint8_t baudIndex = 3;
-  std::optional<unsigned> powerUp;
-  std::optional<unsigned> onCommand;
-  std::optional<bool> remember;
-  std::optional<std::uint8_t> newAddress;
-  std::optional<std::uint8_t> newBaudIndex;
+  std::uint8_t baudIndex = kDefaultBaudIndex;
+  TWantedSettings wanted;  // from the columns of the settings table
 };
 
 struct TPlanError {

@@ -1,6 +1,6 @@
 // What the command-line tool needs from the operating system beyond the serial component: the
 // terminal, Ctrl-C, a pause that Ctrl-C cuts short, and advice for a port that cannot be used.
-// One implementation per system (platform_posix.cpp, platform_win32.cpp), picked by the build;
+// One implementation per system (platform_linux.cpp, platform_win32.cpp), picked by the build;
 // the rest of the tool calls only these.
 #pragma once
 

@@ -3,7 +3,6 @@
 #include <iostream>
 
 #include "cli/device_requests.h"
-#include "cli/json_writer.h"
 #include "cli/messages.h"
 #include "cli/platform.h"
 #include "serial/com_exception.h"
@@ -49,12 +48,40 @@ void TSession::Warn(const std::string& line) const {
   std::cerr << line << '\n' << std::flush;
 }
 
-std::string ErrorJson(const char* kind, const std::string& message) {
+TJsonWriter& TSession::BeginDocument() {
+  document_ = TJsonWriter();
+  document_.BeginObject();
+  documentOpen_ = true;
+  return document_;
+}
+
+void TSession::EmitDocument() {
+  document_.CloseTo(0);
+  documentOpen_ = false;
+  Emit(document_.Text());
+}
+
+void TSession::EmitDocumentWithError(const char* kind, const std::string& message) {
+  document_.CloseTo(1).Key("error");
+  WriteErrorJson(document_, kind, message);
+  EmitDocument();
+}
+
+void WriteErrorJson(TJsonWriter& json, const char* kind, const std::string& message) {
+  json.BeginObject().Member("kind", kind).Member("message", message).EndObject();
+}
+
+void Complain(const std::string& message) {
+  std::cerr << kProgramName << ": " << message << '\n' << std::flush;
+}
+
+void ReportFailure(const TCommon& common, const char* kind, const std::string& message) {
+  Complain(message);
+  if (!common.json) return;
   TJsonWriter json;
-  json.BeginObject().Key("error").BeginObject();
-  json.Member("kind", kind).Member("message", message);
-  json.EndObject().EndObject();
-  return json.Text();
+  json.BeginObject().Key("error");
+  WriteErrorJson(json, kind, message);
+  std::cout << json.EndObject().Text() << '\n' << std::flush;
 }
 
 std::string PortFailureText(const std::string& port, const std::exception& failure, int code) {
@@ -64,21 +91,29 @@ std::string PortFailureText(const std::string& port, const std::exception& failu
   return text;
 }
 
-int RunReporting(const TCommon& common, const std::function<int()>& body) {
+TExitStatus RunReporting(const TCommon& common, const std::function<TExitStatus(TSession&)>& body) {
+  TSession session(common);
   const auto report = [&](const char* kind, const std::string& message) {
-    std::cerr << kProgramName << ": " << message << '\n' << std::flush;
-    if (common.json) std::cout << ErrorJson(kind, message) << '\n' << std::flush;
+    session.BeforeOutput = nullptr;  // it belongs to the body, which has ended
+    if (session.DocumentOpen()) {
+      Complain(message);
+      session.EmitDocumentWithError(kind, message);
+    } else {
+      ReportFailure(common, kind, message);
+    }
   };
   try {
-    return body();
+    const TExitStatus status = body(session);
+    session.BeforeOutput = nullptr;
+    return status;
   } catch (const TDeviceFault& fault) {
     report(FaultKindName(fault.Kind), fault.what());
-    return 1;
+    return TExitStatus::DeviceFailed;
   } catch (const EComPort& failure) {
     report("port", PortFailureText(common.port, failure, failure.SystemErrorCode));
-    return 3;
+    return TExitStatus::PortFailed;
   } catch (const EUsage& usage) {
     report("usage", usage.what());
-    return 2;
+    return TExitStatus::Usage;
   }
 }

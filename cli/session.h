@@ -6,7 +6,7 @@
 // Main thread only.
 #pragma once
 
-#include <cstdio>
+#include <exception>
 #include <functional>
 #include <map>
 #include <memory>
@@ -14,6 +14,8 @@
 
 #include "cli/command_line.h"
 #include "cli/device_line.h"
+#include "cli/exit_status.h"
+#include "cli/json_writer.h"
 
 class TSession {
  public:
@@ -36,21 +38,40 @@ class TSession {
   // Called before anything is written to either stream (a progress bar clears itself here).
   std::function<void()> BeforeOutput;
 
+  // The command's one JSON document, begun (its top object open) for a command that builds it
+  // as it goes: a failure ends this document with an "error" member instead of writing a second
+  // one. EmitDocument closes it and writes it (only with --json).
+  TJsonWriter& BeginDocument();
+  void EmitDocument();
+  // Ends the open document with {"error":{"kind":..,"message":..}} and writes it.
+  void EmitDocumentWithError(const char* kind, const std::string& message);
+  bool DocumentOpen() const { return documentOpen_; }
+
  private:
   TCommon common_;
   std::map<std::string, std::unique_ptr<TDeviceLine>> lines_;
+  TJsonWriter document_;
+  bool documentOpen_ = false;
 };
 
-// The end of every device command: runs `body` and turns its failures into a message on standard
-// error (and, with --json, an error object on standard output) and the exit status: a device
-// fault 1, a usage error 2, a port failure 3 with advice on what to do.
-int RunReporting(const TCommon& common, const std::function<int()>& body);
+// The end of every device command: runs `body` with the command's session and turns its
+// failures into a message on standard error (and, with --json, an error object on standard
+// output, or the "error" member of the document begun) and the exit status: a device fault 1,
+// a usage error 2, a port failure 3 with advice on what to do.
+TExitStatus RunReporting(const TCommon& common, const std::function<TExitStatus(TSession&)>& body);
+
+// "tarvi-cli: MESSAGE" on standard error, and with --json {"error":{"kind":..,"message":..}} on
+// standard output.
+void ReportFailure(const TCommon& common, const char* kind, const std::string& message);
+
+// "tarvi-cli: MESSAGE" on standard error.
+void Complain(const std::string& message);
 
 // The message of a port failure with the advice for its system error code.
 std::string PortFailureText(const std::string& port, const std::exception& failure, int code);
 
-// Writes an error object {"error":{"kind":..,"message":..}} as a JSON line.
-std::string ErrorJson(const char* kind, const std::string& message);
+// Writes the error member's value {"kind":..,"message":..}.
+void WriteErrorJson(TJsonWriter& json, const char* kind, const std::string& message);
 
 // The program name in front of error messages.
 inline constexpr const char* kProgramName = "tarvi-cli";

@@ -7,6 +7,7 @@
 #include "cli/messages.h"
 #include "protocol/baud_rates.h"
 #include "protocol/device_modes.h"
+#include "protocol/registers.h"
 
 std::optional<unsigned> ParseNumber(std::string_view text, unsigned low, unsigned high) {
   unsigned value = 0;
@@ -17,7 +18,7 @@ std::optional<unsigned> ParseNumber(std::string_view text, unsigned low, unsigne
 }
 
 std::optional<std::uint8_t> ParseAddress(std::string_view text) {
-  const std::optional<unsigned> value = ParseNumber(text, 1, 247);
+  const std::optional<unsigned> value = ParseNumber(text, kLowestAddress, kHighestAddress);
   if (!value) return std::nullopt;
   return static_cast<std::uint8_t>(*value);
 }

@@ -42,11 +42,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CHECK(!row.port.empty());
     CHECK(row.address >= 1 && row.address <= 247);
     CHECK(row.baudIndex < BaudTable.size());
-    CHECK(KnownMode(row.powerUp));
-    CHECK(KnownMode(row.onCommand));
-    CHECK(!row.newAddress || (*row.newAddress >= 1 && *row.newAddress <= 247));
-    CHECK(!row.newBaudIndex || *row.newBaudIndex < BaudTable.size());
-    CHECK(row.powerUp || row.onCommand || row.remember || row.newAddress || row.newBaudIndex);
+    const TWantedSettings& wanted = row.wanted;
+    CHECK(KnownMode(wanted.Of("power_up")));
+    CHECK(KnownMode(wanted.Of("on_command")));
+    CHECK(!wanted.Of("remember") || *wanted.Of("remember") <= 1);
+    CHECK(!wanted.Of("address") || (*wanted.Of("address") >= 1 && *wanted.Of("address") <= 247));
+    CHECK(!wanted.Of("rate") || BaudIndexOfCode(*wanted.Of("rate")));
+    CHECK(!wanted.Empty());
     CHECK(devices.insert({row.port, row.address}).second);
   }
   return 0;

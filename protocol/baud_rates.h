@@ -25,3 +25,8 @@ std::optional<std::uint8_t> BaudIndexOfRate(std::uint32_t rate);
 
 // The index of a device baud code 1..8, or nothing for any other code.
 std::optional<std::uint8_t> BaudIndexOfCode(unsigned code);
+
+// The device's baud code (register 2) of a BaudTable index.
+inline constexpr unsigned BaudCodeOfIndex(std::uint8_t baudIndex) {
+  return baudIndex + 1u;
+}

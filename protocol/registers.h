@@ -12,6 +12,10 @@ inline constexpr int kRegisterOnCommandMode = 5;
 inline constexpr int kRegisterRemember = 6;
 inline constexpr int kParameterBlockRegisters = 7;
 
+// The bus addresses a device can have (0 is the broadcast address, which no device answers).
+inline constexpr int kLowestAddress = 1;
+inline constexpr int kHighestAddress = 247;
+
 // The device ids of the family.
 inline constexpr int kIdTarviA = 14;
 inline constexpr int kIdTarviZA = 15;

@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr std::uint8_t kLastAddress = 247;
+constexpr std::uint8_t kLastAddress = kHighestAddress;
 constexpr std::uint32_t kStepDelayMs = 5;
 
 // What Stop, a find and the end of the scan share: the search controls back at rest and the

@@ -5,11 +5,6 @@
 namespace {
 constexpr std::size_t kCellsPerLine = 17;
 constexpr std::size_t kRequestLength = 8;
-
-void AppendCell(std::string& line, std::uint8_t byte) {
-  line += ByteToHex(byte);
-  line += ' ';
-}
 }  // namespace
 
 std::string ByteToHex(std::uint8_t value) {
@@ -17,11 +12,18 @@ std::string ByteToHex(std::uint8_t value) {
   return {kDigits[value / 16], kDigits[value % 16]};
 }
 
+std::string HexCells(const std::uint8_t* bytes, std::size_t count) {
+  std::string cells;
+  cells.reserve(3 * count);
+  for (std::size_t i = 0; i < count; ++i) {
+    cells += ByteToHex(bytes[i]);
+    cells += ' ';
+  }
+  return cells;
+}
+
 std::string RequestLine(const std::uint8_t* frame) {
-  std::string line = "TX : ";
-  for (std::size_t i = 0; i < kRequestLength; ++i)
-    AppendCell(line, frame[i]);
-  return line;
+  return "TX : " + HexCells(frame, kRequestLength);
 }
 
 std::vector<std::string> ReplyLines(const std::uint8_t* bytes, std::size_t count) {
@@ -29,11 +31,9 @@ std::vector<std::string> ReplyLines(const std::uint8_t* bytes, std::size_t count
   std::vector<std::string> lines;
   lines.reserve(lineCount);
   for (std::size_t i = 0; i < lineCount; ++i) {
-    std::string line = i == 0 ? "RX : " : "     ";
-    const std::size_t end = std::min(count, (i + 1) * kCellsPerLine);
-    for (std::size_t p = i * kCellsPerLine; p < end; ++p)
-      AppendCell(line, bytes[p]);
-    lines.push_back(std::move(line));
+    const std::size_t begin = i * kCellsPerLine;
+    const std::size_t end = std::min(count, begin + kCellsPerLine);
+    lines.push_back((i == 0 ? "RX : " : "     ") + HexCells(bytes + begin, end - begin));
   }
   return lines;
 }

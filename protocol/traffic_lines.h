@@ -11,6 +11,9 @@
 // Two upper-case hexadecimal digits, high nibble first: 10 -> "0A", 247 -> "F7".
 std::string ByteToHex(std::uint8_t value);
 
+// Each byte as two digits and one blank: the cells of a log line ("05 03 0E ").
+std::string HexCells(const std::uint8_t* bytes, std::size_t count);
+
 // "TX : " followed by the 8 bytes of a request, each as two digits and one blank.
 std::string RequestLine(const std::uint8_t* frame);
 

@@ -21,12 +21,6 @@ constexpr GUID kPortsClass = {
 // interface sits one level lower still.
 constexpr int kLevelsUp = 4;
 
-std::string Upper(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return text;
-}
-
 // The four hex digits after `key` ("VID_", "PID_"), empty when they are not there.
 std::string HexAfter(const std::string& upperText, const char* key) {
   const std::size_t at = upperText.find(key);
@@ -99,8 +93,14 @@ void ReadUsbIds(DEVINST instance, TPortDetails& details) {
 
 }  // namespace
 
+std::string UpperCase(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  return text;
+}
+
 bool ParseUsbInstanceId(const std::string& instanceId, TPortDetails& details) {
-  const std::string upper = Upper(instanceId);
+  const std::string upper = UpperCase(instanceId);
   // USB\VID_... for the device and its interfaces; bus drivers of adapters write their own
   // enumerator with the same ids (FTDIBUS\VID_0403+PID_6001+A50285BIA\0000), whose serial
   // number carries the port letter: only USB\ ids give the serial number.
@@ -139,7 +139,7 @@ std::map<std::string, TPortDetails> ReadDeviceManagerPorts() {
     details.manufacturer = RegistryProperty(set, device, SPDRP_MFG);
     details.product = RegistryProperty(set, device, SPDRP_FRIENDLYNAME);
     ReadUsbIds(device.DevInst, details);
-    ports[Upper(name)] = std::move(details);
+    ports[UpperCase(name)] = std::move(details);
   }
   SetupDiDestroyDeviceInfoList(set);
   return ports;

@@ -11,6 +11,9 @@
 
 #include "serial/port_discovery.h"
 
+// A port name as ReadDeviceManagerPorts keys it: in upper case (Windows' names ignore the case).
+std::string UpperCase(std::string text);
+
 // Keyed by the port name in upper case; ports the device manager does not list are absent.
 // Only the fields the device manager tells are filled (never name or byIdPaths).
 std::map<std::string, TPortDetails> ReadDeviceManagerPorts();

@@ -110,19 +110,29 @@ void PostToMainThread(std::function<void()> work) {
   Enqueue(item);
 }
 
+namespace {
+
+// Queues the work of another thread for the main thread and waits until the main thread has
+// taken it or (UntilDone) finished it; an exception of the work is the caller's then.
+void QueueAndWait(std::function<void()> work, Waiting waiting) {
+  auto item = std::make_shared<Item>();
+  item->work = std::move(work);
+  item->waiting = waiting;
+  Enqueue(item);
+  Queue& q = TheQueue();
+  std::unique_lock lock(q.mutex);
+  q.changed.wait(lock, [&] { return waiting == Waiting::UntilDone ? item->done : item->taken; });
+  if (item->error) std::rethrow_exception(item->error);
+}
+
+}  // namespace
+
 void RunOnMainThread(std::function<void()> work) {
   if (IsMainThread()) {
     work();
     return;
   }
-  auto item = std::make_shared<Item>();
-  item->work = std::move(work);
-  item->waiting = Waiting::UntilDone;
-  Enqueue(item);
-  Queue& q = TheQueue();
-  std::unique_lock lock(q.mutex);
-  q.changed.wait(lock, [&] { return item->done; });
-  if (item->error) std::rethrow_exception(item->error);
+  QueueAndWait(std::move(work), Waiting::UntilDone);
 }
 
 void SendToMainThread(std::function<void()> work) {
@@ -130,13 +140,7 @@ void SendToMainThread(std::function<void()> work) {
     work();
     return;
   }
-  auto item = std::make_shared<Item>();
-  item->work = std::move(work);
-  item->waiting = Waiting::UntilTaken;
-  Enqueue(item);
-  Queue& q = TheQueue();
-  std::unique_lock lock(q.mutex);
-  q.changed.wait(lock, [&] { return item->taken; });
+  QueueAndWait(std::move(work), Waiting::UntilTaken);
 }
 
 void DrainMainThreadQueue() {

@@ -13,16 +13,17 @@ std::string CutAtFirstDot(std::string name) {
   return name;
 }
 
-std::string CataloguePath(const std::string& root, const std::string& language) {
-  return root + "/" + language + "/LC_MESSAGES/default.mo";
-}
-
 bool HasCatalogue(const std::string& root, const std::string& language) {
   if (language.empty()) return false;
-  return std::ifstream(CataloguePath(root, language)).good();
+  return std::ifstream(catalogue_platform::CataloguePath(root, language)).good();
 }
 
 }  // namespace
+
+std::string catalogue_platform::CataloguePath(const std::string& root,
+                                              const std::string& language) {
+  return root + "/" + language + "/LC_MESSAGES/default.mo";
+}
 
 void SetUpMessageCatalogues(const std::string& programDir) {
   const std::string root = programDir + "/locale";

@@ -34,7 +34,7 @@ std::string UserLanguage() {
 }
 
 void UseCatalogue(const std::string& root, const std::string& language) {
-  Catalogue().Load(root + "/" + language + "/LC_MESSAGES/default.mo");
+  Catalogue().Load(CataloguePath(root, language));
 }
 
 }  // namespace catalogue_platform

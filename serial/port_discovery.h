@@ -1,4 +1,5 @@
-// The serial ports present on this machine, and the fallback list file.
+// The serial ports present on this machine (the fallback list file is read with
+// text_file_reader.h).
 //
 // Linux (port_discovery_linux.cpp): the system list comes from sysfs: every entry of
 // <root>/class/tty that has a `device` link is a port backed by hardware; a ttyS* whose `type`
@@ -11,9 +12,7 @@
 // throws std::runtime_error, which reaches the program's error report.
 #pragma once
 
-#include <cstdio>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -38,43 +37,13 @@ struct TPortDetails {
 // The ports of ReadSystemPortList, in the same order, with their details; std::nullopt when the
 // list cannot be read.
 // Linux: the stable names come from <devRoot>/serial/by-id. The roots are $SYSFS_PATH (else
-// /sys) and $DEV_PATH (else /dev), so tests can point both at folders of their own; the
-// overload with roots exists on Linux only.
+// /sys) and $DEV_PATH (else /dev), so tests can point both at folders of their own (or name
+// them, port_discovery_linux.h).
 // Windows: the driver, maker, Device Manager's name and USB ids from the device manager
 // (device_manager_ports_win32.h); a port it does not list gets the kernel device of its
 // SERIALCOMM value as its driver (Serial0, VCP0). No stable names: a COM number already stays
 // with its adapter.
 std::optional<std::vector<TPortDetails>> ReadSystemPortDetails();
-std::optional<std::vector<TPortDetails>> ReadSystemPortDetails(const std::string& sysfsRoot,
-                                                               const std::string& devRoot);
 
 // Orders names with their digit runs compared as numbers: ttyS2 before ttyS10, COM9 before COM10.
 bool NaturalLess(const std::string& a, const std::string& b);
-
-// A failure reading a text file, with the runtime's text for it ("File not found", ...).
-class EInOutError : public std::runtime_error {
- public:
-  explicit EInOutError(int errorCode);
-  int ErrorCode;  // the errno of the failed call (the C runtime's, on Windows too)
-};
-
-// The runtime's text for an errno value: "File not found", "Invalid filename",
-// "Too many open files", "File access denied", "Read beyond end of file", "Disk full",
-// "Invalid numeric input", else "I/O error <code>".
-std::string InOutErrorText(int errorCode);
-
-// A text file read line by line, each line whole (only its line break, LF or CR LF, removed).
-// Every failure throws EInOutError.
-class TTextFileReader {
- public:
-  explicit TTextFileReader(const std::string& path);  // opens for reading
-  ~TTextFileReader();
-  TTextFileReader(const TTextFileReader&) = delete;
-  TTextFileReader& operator=(const TTextFileReader&) = delete;
-
-  bool AtEnd();  // true once no further line can be read
-  std::string ReadLine();
-
- private:
-  std::FILE* file_;
-};

@@ -10,7 +10,7 @@
 #include <memory>
 #include <utility>
 
-#include "serial/port_discovery.h"
+#include "serial/port_discovery_linux.h"
 
 namespace {
 
@@ -145,9 +145,4 @@ std::optional<std::vector<std::string>> ReadSystemPortList(const std::string& so
   }
   std::sort(names.begin(), names.end(), NaturalLess);
   return names;
-}
-
-// Opened close-on-exec, so that a program started meanwhile does not inherit it.
-TTextFileReader::TTextFileReader(const std::string& path) : file_(std::fopen(path.c_str(), "re")) {
-  if (file_ == nullptr) throw EInOutError(errno);
 }

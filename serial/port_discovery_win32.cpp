@@ -1,7 +1,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <map>
@@ -72,12 +71,6 @@ std::optional<std::vector<SerialCommValue>> ReadSerialComm(const std::string& so
   return values;
 }
 
-std::string Upper(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return text;
-}
-
 }  // namespace
 
 std::optional<std::vector<std::string>> ReadSystemPortList() {
@@ -100,7 +93,7 @@ std::optional<std::vector<TPortDetails>> ReadSystemPortDetails() {
   std::vector<TPortDetails> ports;
   for (const SerialCommValue& value : *values) {
     TPortDetails details;
-    const auto found = known.find(Upper(value.port));
+    const auto found = known.find(UpperCase(value.port));
     if (found != known.end()) details = found->second;
     details.name = value.port;
     // Without the device manager's word, the kernel device tells the driver's kind
@@ -113,10 +106,4 @@ std::optional<std::vector<TPortDetails>> ReadSystemPortDetails() {
     ports.push_back(std::move(details));
   }
   return ports;
-}
-
-// Binary mode: the reader removes the line breaks itself (LF or CR LF), and text mode would
-// end the file at a Ctrl-Z.
-TTextFileReader::TTextFileReader(const std::string& path) : file_(std::fopen(path.c_str(), "rb")) {
-  if (file_ == nullptr) throw EInOutError(errno);
 }

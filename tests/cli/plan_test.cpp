@@ -18,17 +18,17 @@ TEST(Plan, ReadsEveryColumn) {
   EXPECT_EQ(first.port, "/dev/ttyUSB0");
   EXPECT_EQ(first.address, 247);
   EXPECT_EQ(first.baudIndex, 3);
-  EXPECT_EQ(first.powerUp, 0u);
-  EXPECT_EQ(first.onCommand, 2u);
-  EXPECT_EQ(first.remember, true);
-  EXPECT_EQ(first.newAddress, 5);
-  EXPECT_EQ(first.newBaudIndex, 5);
+  EXPECT_EQ(first.wanted.Of("power_up"), 0u);
+  EXPECT_EQ(first.wanted.Of("on_command"), 2u);
+  EXPECT_EQ(first.wanted.Of("remember"), 1u);
+  EXPECT_EQ(first.wanted.Of("address"), 5u);
+  EXPECT_EQ(first.wanted.Of("rate"), BaudCodeOfIndex(5));
   const TPlanRow& second = plan.rows[1];
   EXPECT_EQ(second.baudIndex, 0);
-  EXPECT_EQ(second.powerUp, 10u);
-  EXPECT_FALSE(second.onCommand.has_value());  // an empty cell leaves it as it is
-  EXPECT_EQ(second.remember, false);
-  EXPECT_FALSE(second.newAddress.has_value());
+  EXPECT_EQ(second.wanted.Of("power_up"), 10u);
+  EXPECT_FALSE(second.wanted.Of("on_command").has_value());  // an empty cell leaves it as it is
+  EXPECT_EQ(second.wanted.Of("remember"), 0u);
+  EXPECT_FALSE(second.wanted.Of("address").has_value());
 }
 
 TEST(Plan, SpreadsheetExportsAreRead) {
@@ -45,7 +45,7 @@ TEST(Plan, SpreadsheetExportsAreRead) {
   EXPECT_EQ(plan.rows[0].port, "/dev/serial/by-id/usb-FTDI_\"A\"-port0");
   EXPECT_EQ(plan.rows[0].address, 7);
   EXPECT_EQ(plan.rows[0].baudIndex, 3);
-  EXPECT_EQ(plan.rows[0].powerUp, 3u);
+  EXPECT_EQ(plan.rows[0].wanted.Of("power_up"), 3u);
 }
 
 struct FaultCase {

@@ -130,7 +130,7 @@ INSTANTIATE_TEST_SUITE_P(
                      }),
                  {"-a", "5", kTestGap},
                  1,
-                 "from 5 at 9600 Bd"},
+                 "tarvi-cli: CRC error in the reply from 5 at 9600 Bd: "},
         ReadCase{"NotOfTheFamily",
                  Device(5, 77),
                  {},

@@ -6,10 +6,17 @@
 #include "tests/sim/child_process.h"
 #include "tests/support/case_name.h"
 #include "tests/support/fake_sysfs.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+
+// The program started with these words, for a test that acts while it runs.
+TChildProcess StartCli(std::vector<std::string> args) {
+  args.insert(args.begin(), BinDir() + "/tarvi-cli");
+  return TChildProcess(args.front(), args);
+}
 
 TEST_F(CliOnBus, WatchMarksChangesAndSumsUp) {
   sim::TVirtualDevice& device = Add(Device(8));
@@ -17,20 +24,8 @@ TEST_F(CliOnBus, WatchMarksChangesAndSumsUp) {
   faults.silent = true;
   faults.count = 1;  // the second read gets no answer
   bus_->Start();
-  std::vector<std::string> argv{BinDir() + "/tarvi-cli",
-                                "watch",
-                                "-p",
-                                Port(),
-                                "-a",
-                                "8",
-                                "--count",
-                                "4",
-                                "--interval",
-                                "400",
-                                "--timeout",
-                                "100",
-                                kTestGap};
-  TChildProcess child(argv.front(), argv);
+  TChildProcess child = StartCli({"watch", "-p", Port(), "-a", "8", "--count", "4", "--interval",
+                                  "400", "--timeout", "100", kTestGap});
   // The faults and the registers change in the pause after the first read.
   const auto first = child.ReadLine(10s);
   ASSERT_TRUE(first) << child.Stderr();
@@ -64,6 +59,30 @@ TEST_F(CliOnBus, WatchAsOneJsonDocument) {
   EXPECT_EQ((*document)["reads"][2]["block"]["model"].text, "ТАРВИ-А");
   EXPECT_EQ((*document)["summary"]["answers"].Int(), 3);
   EXPECT_GT((*document)["summary"]["median_ms"].number, 0.0);
+}
+
+TEST_F(CliOnBus, WatchThatLosesItsPortEndsItsOneDocumentWithTheError) {
+  sim::TVirtualDevice& device = Add(Device(8));
+  bus_->Start();
+  TChildProcess child = StartCli({"watch", "-p", Port(), "-a", "8", "--count", "3", "--interval",
+                                  "1000", "--json", "--trace", kTestGap});
+  // The adapter is pulled out in the pause after the first read.
+  ASSERT_TRUE(
+      WaitUntil([&] { return child.Stderr().find("RX : 08 03") != std::string::npos; }, 10s))
+      << child.Stderr();
+  sim::TFaults faults;
+  faults.hangUp = true;
+  device.SetFaults(faults);
+  ASSERT_EQ(child.Wait(20s), 3) << child.Stderr();
+  const std::string out = child.Stdout();
+  const auto document = ParseJson(out);  // one document, not the reads and then an error
+  ASSERT_TRUE(document) << out;
+  ASSERT_EQ((*document)["reads"].items.size(), 2u) << out;
+  EXPECT_EQ((*document)["reads"][0]["block"]["model"].text, "ТАРВИ-А");
+  EXPECT_EQ((*document)["summary"]["reads"].Int(), 2);
+  EXPECT_EQ((*document)["summary"]["answers"].Int(), 1);
+  EXPECT_EQ((*document)["error"]["kind"].text, "port");
+  EXPECT_NE(child.Stderr().find("the port has gone"), std::string::npos) << child.Stderr();
 }
 
 class CliApply : public CliOnBus {

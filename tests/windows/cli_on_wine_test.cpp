@@ -159,7 +159,26 @@ TEST_F(CliOnWine, ScanOfAShortRangeFindsTheDevice) {
   EXPECT_EQ(found, std::vector<long>{247}) << run.out;
   ASSERT_FALSE(lines->empty());
   EXPECT_EQ(lines->back()["event"].text, "end");
-  EXPECT_GE(lines->back()["probes"].Int(), 3);  // a garbled reply is asked for again
+  EXPECT_EQ(lines->back()["probes"].Int(), 3);  // one probe an address: nothing was garbled
+}
+
+TEST_F(CliOnWine, ScanAsksAGarbledReplyOnceMore) {
+  // 10 is silent, 11 answers with a corrupt reply, 12 with an exception.
+  const TRun run = RunCli({"scan", "-p", port_, "--from", "10", "--to", "12", "--json", kGap});
+  EXPECT_EQ(run.status, 1u) << run.out << run.err;  // none of the family
+  const auto lines = ParseJsonLines(run.out);
+  ASSERT_TRUE(lines) << run.out;
+  std::vector<long> garbled;
+  std::vector<long> others;
+  for (const TJsonValue& line : *lines) {
+    if (line["event"].text == "garbled") garbled.push_back(line["address"].Int());
+    if (line["event"].text == "other") others.push_back(line["address"].Int());
+  }
+  EXPECT_EQ(garbled, std::vector<long>{11}) << run.out;
+  EXPECT_EQ(others, std::vector<long>{12}) << run.out;
+  ASSERT_FALSE(lines->empty());
+  EXPECT_EQ(lines->back()["event"].text, "end");
+  EXPECT_EQ(lines->back()["probes"].Int(), 4) << run.out;  // 11 was asked twice
 }
 
 struct TFaultCase {

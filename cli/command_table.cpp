@@ -1,0 +1,153 @@
+// The table of the subcommands and the overview help made from it.
+#include "cli/commands.h"
+#include "cli/messages.h"
+#include "cli/settings.h"
+
+namespace {
+
+// The options of every command that talks to one device.
+constexpr TOptionSpec kDeviceOptions[] = {kPortOption,  kAddressOption, kRateOption,
+                                          kJsonOption,  kTraceOption,   kTimeoutOption,
+                                          kQuietOption, kHelpOption,    kGapOption};
+
+constexpr TOptionSpec kPortsOptions[] = {kJsonOption, kQuietOption, kHelpOption};
+
+constexpr TOptionSpec kScanOptions[] = {kPortOption,
+                                        kRatesOption,
+                                        kJsonOption,
+                                        kTraceOption,
+                                        kTimeoutOption,
+                                        kQuietOption,
+                                        kHelpOption,
+                                        kGapOption,
+                                        {"from", 0, true, TValueKind::Free},
+                                        {"to", 0, true, TValueKind::Free},
+                                        {"first", 0, false},
+                                        {"delay", 0, true, TValueKind::Free}};
+
+constexpr TOptionSpec kWatchOptions[] = {{"count", 'n', true, TValueKind::Free},
+                                         {"interval", 'i', true, TValueKind::Free}};
+
+constexpr TOptionSpec kApplyOptions[] = {kJsonOption,
+                                         kTraceOption,
+                                         kTimeoutOption,
+                                         kQuietOption,
+                                         kHelpOption,
+                                         kGapOption,
+                                         {"stop-on-error", 0, false}};
+
+const TCommand kCommands[] = {
+    {.name = "ports",
+     .synopsis = "ports",
+     .summary = "the serial ports of this machine, with driver, USB ids, serial number",
+     .usage = kPortsUsage,
+     .options = kPortsOptions,
+     .needsPort = false,
+     .needsAddress = false,
+     .run = RunPorts},
+    {.name = "scan",
+     .synopsis = "scan -p PORT",
+     .summary = "every device of the family on the line, at one or every rate",
+     .usage = kScanUsage,
+     .options = kScanOptions,
+     .needsPort = true,
+     .needsAddress = false,
+     .run = RunScan},
+    {.name = "read",
+     .synopsis = "read -p PORT -a ADDR",
+     .summary = "a device's parameter block, decoded",
+     .usage = kReadUsage,
+     .options = kDeviceOptions,
+     .needsPort = true,
+     .needsAddress = true,
+     .run = RunRead},
+    {.name = "on",
+     .synopsis = "on -p PORT -a ADDR",
+     .summary = "switch a device on",
+     .usage = kSwitchUsage,
+     .options = kDeviceOptions,
+     .needsPort = true,
+     .needsAddress = true,
+     .run = RunOn},
+    {.name = "off",
+     .synopsis = "off -p PORT -a ADDR",
+     .summary = "switch a device off",
+     .usage = kSwitchUsage,
+     .options = kDeviceOptions,
+     .needsPort = true,
+     .needsAddress = true,
+     .run = RunOff},
+    {.name = "watch",
+     .synopsis = "watch -p PORT -a ADDR",
+     .summary = "read a device again and again, changes marked, a summary at the end",
+     .usage = kWatchUsage,
+     .options = kDeviceOptions,
+     .ownOptions = kWatchOptions,
+     .needsPort = true,
+     .needsAddress = true,
+     .run = RunWatch},
+    {.name = "set",
+     .synopsis = "set -p PORT -a ADDR ...",
+     .summary = "write a device's modes, remember flag, address and rate",
+     .usage = kSetUsage,
+     .options = kDeviceOptions,
+     .ownOptions = kSettingOptions,
+     .needsPort = true,
+     .needsAddress = true,
+     .run = RunSet},
+    {.name = "apply",
+     .synopsis = "apply PLAN.csv",
+     .summary = "bring every device of a plan to its settings",
+     .usage = kApplyUsage,
+     .options = kApplyOptions,
+     .needsPort = false,
+     .needsAddress = false,
+     .fileMissing = "apply needs exactly one plan file",
+     .run = RunApply},
+};
+
+constexpr const char* kOverviewHead =
+    "Usage: tarvi-cli COMMAND [OPTION]...\n"
+    "Commissioning of the ТАРВИ-А and ТАРВИ-З-А signalling devices on a serial line (Modbus "
+    "RTU).\n\nCommands:\n";
+
+constexpr const char* kOverviewTail = R"(
+'tarvi-cli COMMAND --help' tells more. Options common to the device commands: -r RATE (the
+line rate, default 9600), --timeout MS, --json, --trace, -q.
+
+Exit status: 0 done; 1 a device failed (no answer, CRC error, exception, wrong reply); 2 a
+mistake on the command line or in a plan; 3 the port cannot be used.
+)";
+
+}  // namespace
+
+std::span<const TCommand> Commands() {
+  return kCommands;
+}
+
+const TCommand* FindCommand(std::string_view name) {
+  for (const TCommand& command : kCommands)
+    if (command.name == name) return &command;
+  return nullptr;
+}
+
+std::vector<TOptionSpec> OptionsOf(const TCommand& command) {
+  std::vector<TOptionSpec> options(command.options.begin(), command.options.end());
+  options.insert(options.end(), command.ownOptions.begin(), command.ownOptions.end());
+  return options;
+}
+
+bool TakesOption(const TCommand& command, std::string_view longName, TValueKind kind) {
+  for (const TOptionSpec& spec : OptionsOf(command))
+    if (spec.longName == longName && (kind == TValueKind::None || spec.value == kind)) return true;
+  return false;
+}
+
+std::string OverviewHelp() {
+  std::string text = kOverviewHead;
+  for (const TCommand& command : kCommands)
+    text += Format("  %-24.*s %.*s\n", static_cast<int>(command.synopsis.size()),
+                   command.synopsis.data(), static_cast<int>(command.summary.size()),
+                   command.summary.data());
+  return text + kOverviewTail;
+}

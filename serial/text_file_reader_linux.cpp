@@ -1,0 +1,9 @@
+#include <cerrno>
+#include <cstdio>
+
+#include "serial/text_file_reader.h"
+
+// Opened close-on-exec, so that a program started meanwhile does not inherit it.
+TTextFileReader::TTextFileReader(const std::string& path) : file_(std::fopen(path.c_str(), "re")) {
+  if (file_ == nullptr) throw EInOutError(errno);
+}

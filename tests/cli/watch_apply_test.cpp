@@ -25,7 +25,7 @@ TEST_F(CliOnBus, WatchMarksChangesAndSumsUp) {
   faults.count = 1;  // the second read gets no answer
   bus_->Start();
   TChildProcess child = StartCli({"watch", "-p", Port(), "-a", "8", "--count", "4", "--interval",
-                                  "400", "--timeout", "100", kTestGap});
+                                  "400", "--timeout", "250", kTestGap});
   // The faults and the registers change in the pause after the first read.
   const auto first = child.ReadLine(10s);
   ASSERT_TRUE(first) << child.Stderr();
@@ -36,7 +36,7 @@ TEST_F(CliOnBus, WatchMarksChangesAndSumsUp) {
   device.SetRegister(6, 1);
   ASSERT_EQ(child.Wait(20s), 1);
   const std::string rest = child.Stdout();
-  EXPECT_NE(rest.find("#2    no answer from 8 at 9600 Bd within 100 ms"), std::string::npos)
+  EXPECT_NE(rest.find("#2    no answer from 8 at 9600 Bd within 250 ms"), std::string::npos)
       << rest;
   EXPECT_NE(rest.find("#3    mode 2*, power-up 0, on-command 2, remember yes*"), std::string::npos)
       << rest;

@@ -1,7 +1,10 @@
-// The operating-system side of one serial port: the few calls the component and its monitor
-// need, each reporting failure as the platform's error code (0 for success: errno on Linux,
-// GetLastError on Windows) so that the caller can raise the matching EComPort. The build picks
-// serial_device_linux.cpp or serial_device_win32.cpp; each keeps its handles in its own Platform.
+// The device side of one serial port: the few calls the component and its monitor need, each
+// reporting failure as the platform's error code (0 for success: errno on Linux, GetLastError on
+// Windows) so that the caller can raise the matching EComPort. Two layers carry a line behind
+// these calls (device_layer.h): the system's own port (serial_device_linux.cpp or
+// serial_device_win32.cpp, picked by the build) and a connection to a serial device server for
+// the names rfc2217://HOST:PORT and tcp://HOST:PORT (network_device_<os>.cpp), picked by the
+// port name at each Open.
 //
 // Threads: Open, Close, the Set*/Apply* calls and Write run on the owner's (main) thread; Read,
 // InputQueueCount and ReadErrors may run on the monitor thread; WaitForEvents runs only on the
@@ -15,6 +18,7 @@
 
 #include "serial/com_types.h"
 
+class TDeviceLayer;
 class TStopSignal;
 
 // One record of line settings, applied in one call.
@@ -72,7 +76,8 @@ class TSerialDevice {
 
   // Opens the port for exclusive use with DTR and RTS dropped. Returns 0, or the error code of
   // the failed step with nothing left open (Linux EWOULDBLOCK/EBUSY, Windows 5 access denied:
-  // another program holds the port; ENOENT or 2: no such port).
+  // another program holds the port; ENOENT or 2: no such port). A network name connects to the
+  // server instead (network_device.h lists its error codes).
   int Open(const std::string& portName);
   // Discards both queues and closes the device; does nothing when closed.
   void Close();
@@ -114,6 +119,6 @@ class TSerialDevice {
   void EndMonitoring();
 
  private:
-  struct Platform;  // the platform's handles and shared state, in serial_device_<os>.cpp
-  std::unique_ptr<Platform> p_;
+  std::unique_ptr<TDeviceLayer> layer_;  // the system's port until a network name is opened
+  bool network_ = false;                 // layer_ is the network one
 };

@@ -18,6 +18,7 @@
 #include <system_error>
 #include <utility>
 
+#include "serial/device_layer.h"
 #include "serial/line_settings_termios2.h"
 #include "serial/modem_watch_linux.h"
 #include "serial/serial_device.h"
@@ -138,7 +139,7 @@ bool ReadCounters(int fd, serial_icounter_struct& c) {
 
 }  // namespace
 
-struct TSerialDevice::Platform {
+struct TOsDevice::Platform {
   // A copy of the time-outs taken under the lock, for one transfer.
   TTimeoutSettings CurrentTimeouts() {
     std::lock_guard lock(mutex_);
@@ -165,9 +166,9 @@ struct TSerialDevice::Platform {
   std::unique_ptr<MonitorState> monitor_;  // monitor-thread state
 };
 
-TSerialDevice::TSerialDevice() : p_(std::make_unique<Platform>()) {}
+TOsDevice::TOsDevice() : p_(std::make_unique<Platform>()) {}
 
-TSerialDevice::~TSerialDevice() {
+TOsDevice::~TOsDevice() {
   Close();
 }
 
@@ -175,9 +176,10 @@ std::string TSerialDevice::PathOf(const std::string& portName) {
   return portName.find('/') != std::string::npos ? portName : "/dev/" + portName;
 }
 
-int TSerialDevice::Open(const std::string& portName) {
+int TOsDevice::Open(const std::string& portName) {
   if (p_->fd_ >= 0) return EBUSY;
-  FdGuard fd(open(PathOf(portName).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  FdGuard fd(
+      open(TSerialDevice::PathOf(portName).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
   if (fd.get() < 0) return errno;
   if (!isatty(fd.get())) return ENOTTY;
 
@@ -231,11 +233,11 @@ int TSerialDevice::Open(const std::string& portName) {
   return 0;
 }
 
-bool TSerialDevice::IsOpen() const {
+bool TOsDevice::IsOpen() const {
   return p_->fd_ >= 0;
 }
 
-void TSerialDevice::Close() {
+void TOsDevice::Close() {
   if (p_->fd_ < 0) return;
   EndMonitoring();
   // Discard unsent output so that close() does not wait for a line that may never drain.
@@ -248,14 +250,14 @@ void TSerialDevice::Close() {
   p_->hasModemLines_ = false;
 }
 
-int TSerialDevice::SetQueueSizes(int inputSize, int outputSize) {
+int TOsDevice::SetQueueSizes(int inputSize, int outputSize) {
   std::lock_guard lock(p_->mutex_);
   p_->inputSize_ = inputSize;
   p_->outputSize_ = outputSize;
   return 0;
 }
 
-int TSerialDevice::ApplyLineSettings(const TLineSettings& settings) {
+int TOsDevice::ApplyLineSettings(const TLineSettings& settings) {
   if (p_->fd_ < 0) return EBADF;
   if (int e = ApplyLineSettingsTermios2(p_->fd_, settings); e != 0) return e;
   // DTR and RTS held as asked; handshake modes leave them to the kernel (RTS under CRTSCTS).
@@ -277,13 +279,13 @@ int TSerialDevice::ApplyLineSettings(const TLineSettings& settings) {
   return 0;
 }
 
-int TSerialDevice::SetTimeouts(const TTimeoutSettings& timeouts) {
+int TOsDevice::SetTimeouts(const TTimeoutSettings& timeouts) {
   std::lock_guard lock(p_->mutex_);
   p_->timeouts_ = timeouts;
   return 0;
 }
 
-TIoResult TSerialDevice::Write(const void* buffer, int count) {
+TIoResult TOsDevice::Write(const void* buffer, int count) {
   if (p_->fd_ < 0) return {0, EBADF};
   if (count <= 0) return {0, 0};
   if (p_->aborted_.load()) return {0, ECANCELED};
@@ -322,7 +324,7 @@ TIoResult TSerialDevice::Write(const void* buffer, int count) {
   return result;
 }
 
-TIoResult TSerialDevice::Read(void* buffer, int count) {
+TIoResult TOsDevice::Read(void* buffer, int count) {
   if (p_->fd_ < 0) return {0, EBADF};
   if (count <= 0) return {0, 0};
   if (p_->aborted_.load()) return {0, ECANCELED};
@@ -382,7 +384,7 @@ TIoResult TSerialDevice::Read(void* buffer, int count) {
   return result;
 }
 
-int TSerialDevice::InputQueueCount(int& count) {
+int TOsDevice::InputQueueCount(int& count) {
   count = 0;
   if (p_->fd_ < 0) return EBADF;
   int waiting = 0;
@@ -394,7 +396,7 @@ int TSerialDevice::InputQueueCount(int& count) {
   return 0;
 }
 
-int TSerialDevice::ReadErrors(TComErrors& errors) {
+int TOsDevice::ReadErrors(TComErrors& errors) {
   errors = {};
   if (p_->fd_ < 0) return EBADF;
   std::lock_guard lock(p_->mutex_);
@@ -411,7 +413,7 @@ int TSerialDevice::ReadErrors(TComErrors& errors) {
   return 0;
 }
 
-int TSerialDevice::ModemSignals(TModemSignals& signals) {
+int TOsDevice::ModemSignals(TModemSignals& signals) {
   signals = {};
   if (p_->fd_ < 0) return EBADF;
   int bits = 0;
@@ -424,7 +426,7 @@ int TSerialDevice::ModemSignals(TModemSignals& signals) {
   return 0;
 }
 
-int TSerialDevice::AbortTransfers() {
+int TOsDevice::AbortTransfers() {
   if (p_->fd_ < 0) return 0;
   p_->aborted_.store(true);
   const std::uint64_t one = 1;
@@ -439,14 +441,14 @@ int TSerialDevice::AbortTransfers() {
   return 0;
 }
 
-int TSerialDevice::DiscardQueues() {
+int TOsDevice::DiscardQueues() {
   if (p_->fd_ < 0) return EBADF;
   return tcflush(p_->fd_, TCIOFLUSH) < 0 ? errno : 0;
 }
 
 // ---- Monitor side
 
-int TSerialDevice::BeginMonitoring(TComEvents mask) {
+int TOsDevice::BeginMonitoring(TComEvents mask) {
   if (p_->fd_ < 0) return EBADF;
   auto monitor = std::make_unique<MonitorState>();
   monitor->mask = mask;
@@ -469,14 +471,14 @@ int TSerialDevice::BeginMonitoring(TComEvents mask) {
   return 0;
 }
 
-void TSerialDevice::EndMonitoring() {
+void TOsDevice::EndMonitoring() {
   if (!p_->monitor_) return;
   p_->txEmptyWanted_.store(false);
   p_->txPending_.store(false);
   p_->monitor_.reset();  // stops the modem-line helper while the descriptor is still open
 }
 
-TWaitOutcome TSerialDevice::WaitForEvents(const TStopSignal& stop, TComEvents& events, int& error) {
+TWaitOutcome TOsDevice::WaitForEvents(const TStopSignal& stop, TComEvents& events, int& error) {
   const int stopFd = static_cast<int>(stop.Native());
   events = {};
   error = 0;

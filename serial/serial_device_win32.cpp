@@ -10,6 +10,7 @@
 #include <memory>
 #include <utility>
 
+#include "serial/device_layer.h"
 #include "serial/line_settings_win32.h"
 #include "serial/serial_device.h"
 #include "serial/stop_signal.h"
@@ -103,7 +104,7 @@ TComErrors ErrorsOf(DWORD flags, bool parityCheck) {
 
 }  // namespace
 
-struct TSerialDevice::Platform {
+struct TOsDevice::Platform {
   HANDLE port = INVALID_HANDLE_VALUE;
   HANDLE abortEvent = nullptr;           // manual-reset, raised by AbortTransfers until Close
   std::atomic<bool> parityCheck{false};  // of the line settings in force, for the error query
@@ -183,9 +184,9 @@ struct TSerialDevice::Platform {
   }
 };
 
-TSerialDevice::TSerialDevice() : p_(std::make_unique<Platform>()) {}
+TOsDevice::TOsDevice() : p_(std::make_unique<Platform>()) {}
 
-TSerialDevice::~TSerialDevice() {
+TOsDevice::~TOsDevice() {
   Close();
 }
 
@@ -194,15 +195,15 @@ std::string TSerialDevice::PathOf(const std::string& portName) {
   return "\\\\.\\" + portName;
 }
 
-bool TSerialDevice::IsOpen() const {
+bool TOsDevice::IsOpen() const {
   return p_->port != INVALID_HANDLE_VALUE;
 }
 
-int TSerialDevice::Open(const std::string& portName) {
+int TOsDevice::Open(const std::string& portName) {
   if (IsOpen()) return ERROR_BUSY;
   // Exclusive (no sharing), existing device only, overlapped I/O.
-  HANDLE port = CreateFileA(PathOf(portName).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                            OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+  HANDLE port = CreateFileA(TSerialDevice::PathOf(portName).c_str(), GENERIC_READ | GENERIC_WRITE,
+                            0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
   if (port == INVALID_HANDLE_VALUE) return LastError();
   EventHandle abortEvent(NewManualResetEvent());
   if (abortEvent.get() == nullptr) {
@@ -219,7 +220,7 @@ int TSerialDevice::Open(const std::string& portName) {
   return 0;
 }
 
-void TSerialDevice::Close() {
+void TOsDevice::Close() {
   if (!IsOpen()) return;
   EndMonitoring();
   // Discard unsent output so that closing does not wait for a line that may never drain.
@@ -230,21 +231,21 @@ void TSerialDevice::Close() {
   p_->abortEvent = nullptr;
 }
 
-int TSerialDevice::SetQueueSizes(int inputSize, int outputSize) {
+int TOsDevice::SetQueueSizes(int inputSize, int outputSize) {
   if (!SetupComm(p_->port, static_cast<DWORD>(inputSize), static_cast<DWORD>(outputSize))) {
     return LastError();
   }
   return 0;
 }
 
-int TSerialDevice::ApplyLineSettings(const TLineSettings& s) {
+int TOsDevice::ApplyLineSettings(const TLineSettings& s) {
   DCB dcb = LineSettingsToDcb(s);
   if (!SetCommState(p_->port, &dcb)) return LastError();
   p_->parityCheck.store(s.parityCheck);
   return 0;
 }
 
-int TSerialDevice::SetTimeouts(const TTimeoutSettings& t) {
+int TOsDevice::SetTimeouts(const TTimeoutSettings& t) {
   COMMTIMEOUTS timeouts{t.readInterval, t.readTotalMultiplier, t.readTotalConstant,
                         t.writeTotalMultiplier, t.writeTotalConstant};
   const TReadMode mode = p_->emulateReadModes ? ReadModeOf(t) : TReadMode::Plain;
@@ -258,12 +259,12 @@ int TSerialDevice::SetTimeouts(const TTimeoutSettings& t) {
   return 0;
 }
 
-TIoResult TSerialDevice::Write(const void* buffer, int count) {
+TIoResult TOsDevice::Write(const void* buffer, int count) {
   // WriteFile does not write through the pointer; the one transfer routine takes it non-const.
   return p_->Transfer(true, const_cast<void*>(buffer), count);
 }
 
-TIoResult TSerialDevice::Read(void* buffer, int count) {
+TIoResult TOsDevice::Read(void* buffer, int count) {
   if (p_->readMode != TReadMode::Plain && count > 0) return p_->ReadInWinesPlace(buffer, count);
   TIoResult result = p_->Transfer(false, buffer, count);
   // A read that its time-outs end is complete with the bytes it got, none perhaps: Windows
@@ -273,7 +274,7 @@ TIoResult TSerialDevice::Read(void* buffer, int count) {
   return result;
 }
 
-int TSerialDevice::InputQueueCount(int& count) {
+int TOsDevice::InputQueueCount(int& count) {
   count = 0;
   DWORD flags = 0;
   COMSTAT status{};
@@ -282,7 +283,7 @@ int TSerialDevice::InputQueueCount(int& count) {
   return 0;
 }
 
-int TSerialDevice::ReadErrors(TComErrors& errors) {
+int TOsDevice::ReadErrors(TComErrors& errors) {
   errors = {};
   DWORD flags = 0;
   COMSTAT status{};
@@ -291,7 +292,7 @@ int TSerialDevice::ReadErrors(TComErrors& errors) {
   return 0;
 }
 
-int TSerialDevice::ModemSignals(TModemSignals& signals) {
+int TOsDevice::ModemSignals(TModemSignals& signals) {
   signals = {};
   DWORD status = 0;
   if (!GetCommModemStatus(p_->port, &status)) return LastError();
@@ -302,7 +303,7 @@ int TSerialDevice::ModemSignals(TModemSignals& signals) {
   return 0;
 }
 
-int TSerialDevice::AbortTransfers() {
+int TOsDevice::AbortTransfers() {
   if (!IsOpen()) return 0;
   if (!PurgeComm(p_->port, PURGE_TXABORT | PURGE_RXABORT)) return LastError();
   // The event also fails transfers started from now on, and those the purge did not reach.
@@ -310,14 +311,14 @@ int TSerialDevice::AbortTransfers() {
   return 0;
 }
 
-int TSerialDevice::DiscardQueues() {
+int TOsDevice::DiscardQueues() {
   if (!PurgeComm(p_->port, PURGE_TXCLEAR | PURGE_RXCLEAR)) return LastError();
   return 0;
 }
 
 // ---- Monitor side
 
-int TSerialDevice::BeginMonitoring(TComEvents mask) {
+int TOsDevice::BeginMonitoring(TComEvents mask) {
   if (!IsOpen()) return ERROR_INVALID_HANDLE;
   auto monitor = std::make_unique<Platform::Monitor>();
   monitor->wanted = EventMask(mask);
@@ -332,7 +333,7 @@ int TSerialDevice::BeginMonitoring(TComEvents mask) {
   return 0;
 }
 
-void TSerialDevice::EndMonitoring() {
+void TOsDevice::EndMonitoring() {
   if (!p_->monitor) return;
   SetCommMask(p_->port, 0);
   p_->EndPendingWait();
@@ -340,7 +341,7 @@ void TSerialDevice::EndMonitoring() {
   p_->monitor.reset();
 }
 
-TWaitOutcome TSerialDevice::WaitForEvents(const TStopSignal& stop, TComEvents& events, int& error) {
+TWaitOutcome TOsDevice::WaitForEvents(const TStopSignal& stop, TComEvents& events, int& error) {
   events = {};
   error = 0;
   Platform::Monitor& m = *p_->monitor;

@@ -1,0 +1,749 @@
+// A line through a serial device server, on Linux sockets: a TCP connection to the server, with
+// the telnet COM-port-control option (rfc2217://) or as the raw byte stream (tcp://). It behaves
+// as a local port without modem lines: the read time-outs, the abort and the monitor's events
+// are those of serial_device_linux.cpp, with the same poll()/eventfd waits.
+//
+// Everything the server sends goes through one decoder under rxMutex_: data bytes into rx_,
+// negotiations answered, confirmations of the line settings counted, notifications dropped.
+// Whichever thread finds the socket readable decodes it (Read, InputQueueCount, the monitor, a
+// settings change waiting for its confirmation) and wakes the others through eventfds.
+//
+// Error codes (errno): EINVAL a malformed name; ENXIO a host name that does not resolve;
+// ECONNREFUSED, ENETUNREACH, EHOSTUNREACH as connect() gives them; ETIMEDOUT a connect that
+// does not complete in kConnectMs or a setting the server does not confirm in kConfirmMs;
+// EPROTONOSUPPORT a server that refuses the COM-port option; EPROTO one that never answers it;
+// EIO, ECONNRESET, EPIPE the server has closed the connection.
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <deque>
+#include <mutex>
+#include <optional>
+
+#include "serial/device_layer.h"
+#include "serial/network_port_name.h"
+#include "serial/stop_signal.h"
+#include "serial/telnet_codec.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Deadline = std::optional<Clock::time_point>;
+using telnet::Bytes;
+
+constexpr std::uint32_t kMaxTimeout = 0xFFFFFFFFu;
+// A connect that does not complete in this time fails: a gateway that is switched off or behind
+// a firewall that drops packets would otherwise hold the program for minutes.
+constexpr int kConnectMs = 3000;
+// The server's answer to the COM-port option, and to a rate or framing setting.
+constexpr int kNegotiationMs = 2000;
+constexpr int kConfirmMs = 1500;
+// A control-line setting the server never confirms (ser2net on a pseudo-terminal does not) is
+// waited for this long once per connection, then no more: the line needs its rate and framing.
+constexpr int kControlConfirmMs = 300;
+
+Deadline After(int ms) {
+  return Clock::now() + std::chrono::milliseconds(ms);
+}
+
+Deadline AfterMs(std::uint64_t ms) {
+  return Clock::now() + std::chrono::milliseconds(ms);
+}
+
+int PollTimeout(const Deadline& deadline) {
+  if (!deadline) return -1;
+  const auto left = *deadline - Clock::now();
+  if (left <= Clock::duration::zero()) return 0;
+  const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+  return static_cast<int>(std::min<std::int64_t>(ms, 1 << 30));
+}
+
+// poll() with EINTR retried and the time left recomputed; -1 with errno on failure.
+int PollUntil(pollfd* fds, nfds_t count, const Deadline& deadline) {
+  for (;;) {
+    const int r = poll(fds, count, PollTimeout(deadline));
+    if (r >= 0 || errno != EINTR) return r;
+  }
+}
+
+void RaiseEventFd(int fd) {
+  const std::uint64_t one = 1;
+  while (write(fd, &one, sizeof one) < 0 && errno == EINTR) {
+  }
+}
+
+void DrainEventFd(int fd) {
+  std::uint64_t value;
+  while (read(fd, &value, sizeof value) < 0 && errno == EINTR) {
+  }
+}
+
+void CloseFd(int& fd) {
+  if (fd >= 0) close(fd);
+  fd = -1;
+}
+
+// Connects to one address with the deadline; returns the socket or -1 with the errno in error.
+int ConnectOne(const addrinfo& ai, const Deadline& deadline, int& error) {
+  int fd = socket(ai.ai_family, ai.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, ai.ai_protocol);
+  if (fd < 0) {
+    error = errno;
+    return -1;
+  }
+  int r;
+  do {
+    r = connect(fd, ai.ai_addr, ai.ai_addrlen);
+  } while (r < 0 && errno == EINTR);
+  if (r < 0 && errno == EINPROGRESS) {
+    pollfd p{fd, POLLOUT, 0};
+    const int ready = PollUntil(&p, 1, deadline);
+    if (ready <= 0) {
+      error = ready == 0 ? ETIMEDOUT : errno;
+      close(fd);
+      return -1;
+    }
+    int soError = 0;
+    socklen_t length = sizeof soError;
+    if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &soError, &length) < 0) soError = errno;
+    r = soError == 0 ? 0 : -1;
+    errno = soError;
+  }
+  if (r < 0) {
+    error = errno;
+    close(fd);
+    return -1;
+  }
+  // A request is one small write: send it at once rather than wait for more.
+  const int one = 1;
+  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  return fd;
+}
+
+bool WeOffer(std::uint8_t option) {
+  return option == telnet::kOptionBinary || option == telnet::kOptionSuppressGoAhead ||
+         option == telnet::kOptionComPort;
+}
+
+bool WeAccept(std::uint8_t option) {
+  return option == telnet::kOptionBinary || option == telnet::kOptionSuppressGoAhead;
+}
+
+class TNetworkDevice final : public TDeviceLayer {
+ public:
+  ~TNetworkDevice() override { Close(); }
+
+  int Open(const std::string& portName) override;
+  void Close() override;
+  bool IsOpen() const override { return fd_ >= 0; }
+  int SetQueueSizes(int inputSize, int outputSize) override {
+    std::lock_guard lock(rxMutex_);
+    inputSize_ = inputSize;
+    outputSize_ = outputSize;
+    return 0;
+  }
+  int ApplyLineSettings(const TLineSettings& settings) override;
+  int SetTimeouts(const TTimeoutSettings& timeouts) override {
+    std::lock_guard lock(rxMutex_);
+    timeouts_ = timeouts;
+    return 0;
+  }
+  TIoResult Write(const void* buffer, int count) override;
+  TIoResult Read(void* buffer, int count) override;
+  int InputQueueCount(int& count) override;
+  int ReadErrors(TComErrors& errors) override {
+    errors = {};  // a TCP connection has no line errors to report
+    return fd_ < 0 ? EBADF : 0;
+  }
+  int ModemSignals(TModemSignals& signals) override {
+    signals = {};  // as on a pseudo-terminal: no modem lines, all signals off
+    return fd_ < 0 ? EBADF : 0;
+  }
+  int AbortTransfers() override;
+  int DiscardQueues() override;
+  int BeginMonitoring(TComEvents mask) override;
+  TWaitOutcome WaitForEvents(const TStopSignal& stop, TComEvents& events, int& error) override;
+  void EndMonitoring() override { monitoring_ = false; }
+
+ private:
+  // Takes what the socket holds without blocking and decodes it. Caller holds rxMutex_.
+  void PumpLocked(bool fromMonitor);
+  void HandleEventLocked(const telnet::TEvent& event);
+  // Sends every byte or fails: the abort and the deadline end it (ETIMEDOUT, ECANCELED).
+  int SendAll(const std::uint8_t* bytes, std::size_t count, const Deadline& deadline,
+              std::size_t* sent = nullptr);
+  // Queues bytes for the server from inside a pump (answers to its negotiation).
+  void Answer(std::uint8_t verb, std::uint8_t option);
+  // Waits, pumping, until done() holds (under rxMutex_), the deadline passes or the connection
+  // ends. Returns 0, ETIMEDOUT, or the connection's error.
+  template <typename Done>
+  int WaitFor(Done done, const Deadline& deadline);
+  int Negotiate();
+
+  TNetworkProtocol protocol_ = TNetworkProtocol::Raw;
+  int fd_ = -1;
+  int abortFd_ = -1;  // raised by AbortTransfers, in the poll set of every transfer
+  int dataFd_ = -1;   // raised when a pump adds data: wakes a Read blocked on the socket
+  int kickFd_ = -1;   // raised when someone else adds data or a write is done: wakes the monitor
+  std::atomic<bool> aborted_{false};
+
+  std::mutex sendMutex_;  // one writer on the socket at a time; taken after rxMutex_, never before
+
+  std::mutex rxMutex_;  // guards everything below
+  telnet::TDecoder decoder_;
+  std::deque<std::uint8_t> rx_;
+  std::uint64_t arrived_ = 0;  // data bytes decoded in all
+  int connectionError_ = 0;    // the server closed the connection or it failed
+  Bytes answers_;              // negotiation answers waiting to be sent
+  std::array<bool, 256> willSent_{};
+  std::array<bool, 256> doSent_{};
+  bool comPortAgreed_ = false;
+  bool comPortRefused_ = false;
+  std::array<std::uint32_t, 13> confirmations_{};  // server answers counted by command
+  Bytes lastRateReply_;
+  bool controlUnconfirmed_ = false;
+  TTimeoutSettings timeouts_;
+  int inputSize_ = 1024;
+  int outputSize_ = 1024;
+
+  // Monitor side, touched by the monitor thread only (and Begin/EndMonitoring).
+  bool monitoring_ = false;
+  TComEvents mask_;
+  std::uint64_t reportedArrived_ = 0;
+  std::atomic<bool> txEmptyWanted_{false};
+  std::atomic<bool> txPending_{false};
+};
+
+int TNetworkDevice::Open(const std::string& portName) {
+  if (fd_ >= 0) return EBUSY;
+  const std::optional<TNetworkPortName> name = ParseNetworkPortName(portName);
+  if (!name) return EINVAL;
+  protocol_ = name->protocol;
+
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_NUMERICSERV | AI_ADDRCONFIG;
+  addrinfo* found = nullptr;
+  const std::string service = std::to_string(name->port);
+  int gai = getaddrinfo(name->host.c_str(), service.c_str(), &hints, &found);
+  if (gai == EAI_NONAME || gai == EAI_ADDRFAMILY) {
+    // AI_ADDRCONFIG hides ::1 on a machine whose only IPv6 address is loopback.
+    hints.ai_flags = AI_NUMERICSERV;
+    gai = getaddrinfo(name->host.c_str(), service.c_str(), &hints, &found);
+  }
+  if (gai != 0) {
+    if (gai == EAI_SYSTEM) return errno;
+    if (gai == EAI_MEMORY) return ENOMEM;
+    return ENXIO;  // the name does not resolve (or the resolver cannot be reached)
+  }
+  const Deadline deadline = After(kConnectMs);
+  int error = EHOSTUNREACH;
+  int fd = -1;
+  for (const addrinfo* ai = found; ai != nullptr && fd < 0; ai = ai->ai_next) {
+    fd = ConnectOne(*ai, deadline, error);
+  }
+  freeaddrinfo(found);
+  if (fd < 0) return error;
+
+  const int abortFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  const int dataFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  const int kickFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (abortFd < 0 || dataFd < 0 || kickFd < 0) {
+    const int e = errno;
+    for (int f : {fd, abortFd, dataFd, kickFd}) {
+      if (f >= 0) close(f);
+    }
+    return e;
+  }
+  {
+    std::lock_guard lock(rxMutex_);
+    decoder_ = {};
+    rx_.clear();
+    arrived_ = 0;
+    connectionError_ = 0;
+    answers_.clear();
+    willSent_.fill(false);
+    doSent_.fill(false);
+    comPortAgreed_ = comPortRefused_ = controlUnconfirmed_ = false;
+    confirmations_.fill(0);
+  }
+  aborted_.store(false);
+  fd_ = fd;
+  abortFd_ = abortFd;
+  dataFd_ = dataFd;
+  kickFd_ = kickFd;
+  if (protocol_ == TNetworkProtocol::ComPortControl) {
+    if (const int e = Negotiate(); e != 0) {
+      Close();
+      return e;
+    }
+  }
+  return 0;
+}
+
+int TNetworkDevice::Negotiate() {
+  Bytes offer;
+  {
+    std::lock_guard lock(rxMutex_);
+    for (std::uint8_t option : {telnet::kOptionBinary, telnet::kOptionSuppressGoAhead}) {
+      telnet::AppendNegotiation(offer, telnet::kWill, option);
+      telnet::AppendNegotiation(offer, telnet::kDo, option);
+      willSent_[option] = doSent_[option] = true;
+    }
+    telnet::AppendNegotiation(offer, telnet::kWill, telnet::kOptionComPort);
+    willSent_[telnet::kOptionComPort] = true;
+  }
+  const Deadline deadline = After(kNegotiationMs);
+  if (const int e = SendAll(offer.data(), offer.size(), deadline); e != 0) return e;
+  const int e = WaitFor([this] { return comPortAgreed_ || comPortRefused_; }, deadline);
+  if (e == ETIMEDOUT) return EPROTO;
+  if (e != 0) return e;
+  std::lock_guard lock(rxMutex_);
+  return comPortAgreed_ ? 0 : EPROTONOSUPPORT;
+}
+
+void TNetworkDevice::Close() {
+  if (fd_ < 0) return;
+  CloseFd(fd_);
+  CloseFd(abortFd_);
+  CloseFd(dataFd_);
+  CloseFd(kickFd_);
+  monitoring_ = false;
+}
+
+void TNetworkDevice::Answer(std::uint8_t verb, std::uint8_t option) {
+  telnet::AppendNegotiation(answers_, verb, option);
+}
+
+void TNetworkDevice::HandleEventLocked(const telnet::TEvent& event) {
+  using Kind = telnet::TEvent::Kind;
+  if (event.kind == Kind::Negotiation) {
+    const std::uint8_t option = event.option;
+    switch (event.verb) {
+      case telnet::kDo:
+        if (option == telnet::kOptionComPort) comPortAgreed_ = true;
+        if (!WeOffer(option)) {
+          Answer(telnet::kWont, option);
+        } else if (!willSent_[option]) {
+          willSent_[option] = true;
+          Answer(telnet::kWill, option);
+        }
+        break;
+      case telnet::kDont:
+        if (option == telnet::kOptionComPort) comPortRefused_ = true;
+        if (willSent_[option]) {
+          willSent_[option] = false;
+          Answer(telnet::kWont, option);
+        }
+        break;
+      case telnet::kWill:
+        // Binary and no go-ahead are wanted; anything else (echo above all, which would send our
+        // requests back as if the line had answered) is refused.
+        if (!WeAccept(option)) {
+          Answer(telnet::kDont, option);
+        } else if (!doSent_[option]) {
+          doSent_[option] = true;
+          Answer(telnet::kDo, option);
+        }
+        break;
+      case telnet::kWont:
+        if (doSent_[option]) {
+          doSent_[option] = false;
+          Answer(telnet::kDont, option);
+        }
+        break;
+      default:
+        break;
+    }
+    return;
+  }
+  // Answers to our settings are counted; notifications of line and modem state are dropped
+  // (no line errors or modem lines are reported, as on a pseudo-terminal).
+  if (const auto reply = telnet::ComPortReplyOf(event)) {
+    const int command = reply->command - telnet::kServerOffset;
+    if (command >= 0 && command < static_cast<int>(confirmations_.size())) {
+      ++confirmations_[static_cast<std::size_t>(command)];
+      if (command == telnet::cpcSetBaudRate) lastRateReply_ = reply->value;
+    }
+  }
+}
+
+void TNetworkDevice::PumpLocked(bool fromMonitor) {
+  if (connectionError_ != 0) return;
+  std::uint8_t buffer[4096];
+  const std::uint64_t before = arrived_;
+  for (;;) {
+    const ssize_t n = recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT);
+    if (n > 0) {
+      if (protocol_ == TNetworkProtocol::Raw) {
+        rx_.insert(rx_.end(), buffer, buffer + n);
+        arrived_ += static_cast<std::uint64_t>(n);
+        continue;
+      }
+      Bytes data;
+      std::vector<telnet::TEvent> events;
+      decoder_.Feed(buffer, static_cast<std::size_t>(n), data, events);
+      rx_.insert(rx_.end(), data.begin(), data.end());
+      arrived_ += data.size();
+      for (const telnet::TEvent& e : events)
+        HandleEventLocked(e);
+      continue;
+    }
+    if (n == 0) {
+      connectionError_ = EIO;  // the server closed the connection: as an adapter pulled out
+      break;
+    }
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN && errno != EWOULDBLOCK) connectionError_ = errno;
+    break;
+  }
+  if (!answers_.empty()) {
+    const Bytes answers = std::move(answers_);
+    answers_.clear();
+    SendAll(answers.data(), answers.size(), After(kConfirmMs));
+  }
+  if (arrived_ != before || connectionError_ != 0) {
+    RaiseEventFd(dataFd_);
+    if (!fromMonitor) RaiseEventFd(kickFd_);
+  }
+}
+
+int TNetworkDevice::SendAll(const std::uint8_t* bytes, std::size_t count, const Deadline& deadline,
+                            std::size_t* sent) {
+  std::lock_guard lock(sendMutex_);
+  std::size_t done = 0;
+  int error = 0;
+  while (done < count) {
+    const ssize_t n = send(fd_, bytes + done, count - done, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n > 0) {
+      done += static_cast<std::size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+      error = errno;
+      break;
+    }
+    pollfd fds[2] = {{fd_, POLLOUT, 0}, {abortFd_, POLLIN, 0}};
+    const int r = PollUntil(fds, 2, deadline);
+    if (r < 0) {
+      error = errno;
+      break;
+    }
+    if (r == 0) {
+      error = ETIMEDOUT;
+      break;
+    }
+    if (fds[1].revents & POLLIN) {
+      error = ECANCELED;
+      break;
+    }
+  }
+  if (sent != nullptr) *sent = done;
+  return error;
+}
+
+template <typename Done>
+int TNetworkDevice::WaitFor(Done done, const Deadline& deadline) {
+  for (;;) {
+    {
+      std::lock_guard lock(rxMutex_);
+      PumpLocked(false);
+      if (done()) return 0;
+      if (connectionError_ != 0) return connectionError_;
+    }
+    pollfd fds[2] = {{fd_, POLLIN, 0}, {abortFd_, POLLIN, 0}};
+    const int r = PollUntil(fds, 2, deadline);
+    if (r < 0) return errno;
+    if (r == 0) {
+      std::lock_guard lock(rxMutex_);
+      PumpLocked(false);
+      return done() ? 0 : ETIMEDOUT;
+    }
+    if (fds[1].revents & POLLIN) return ECANCELED;
+  }
+}
+
+int TNetworkDevice::ApplyLineSettings(const TLineSettings& settings) {
+  if (fd_ < 0) return EBADF;
+  // A raw line keeps the rate and framing set at the server.
+  if (protocol_ == TNetworkProtocol::Raw) return 0;
+
+  Bytes out;
+  telnet::AppendComPortCommand(out, telnet::cpcSetBaudRate, telnet::BaudRateValue(settings.rate));
+  telnet::AppendComPortCommand(out, telnet::cpcSetDataSize,
+                               {telnet::DataSizeCode(settings.dataBits)});
+  telnet::AppendComPortCommand(out, telnet::cpcSetParity, {telnet::ParityCode(settings.parity)});
+  telnet::AppendComPortCommand(out, telnet::cpcSetStopSize,
+                               {telnet::StopSizeCode(settings.stopBits)});
+  // No flow control at the server; DTR and RTS as the component holds them (a handshake mode
+  // is the server's own business and leaves the line as it is).
+  telnet::AppendComPortCommand(out, telnet::cpcSetControl, {telnet::ctlNoFlowControl});
+  int controls = 1;
+  if (settings.controlDTR != dtrHandshake) {
+    const bool on = settings.controlDTR == dtrEnable;
+    telnet::AppendComPortCommand(out, telnet::cpcSetControl,
+                                 {on ? telnet::ctlDtrOn : telnet::ctlDtrOff});
+    ++controls;
+  }
+  if (settings.controlRTS != rtsHandshake) {
+    const bool on = settings.controlRTS == rtsEnable;
+    telnet::AppendComPortCommand(out, telnet::cpcSetControl,
+                                 {on ? telnet::ctlRtsOn : telnet::ctlRtsOff});
+    ++controls;
+  }
+
+  std::array<std::uint32_t, 13> before;
+  {
+    std::lock_guard lock(rxMutex_);
+    PumpLocked(false);
+    before = confirmations_;
+  }
+  const Deadline deadline = After(kConfirmMs);
+  if (const int e = SendAll(out.data(), out.size(), deadline); e != 0) return e;
+  // The rate and framing must be in force before the next request is sent.
+  const auto framed = [&] {
+    for (int c : {telnet::cpcSetBaudRate, telnet::cpcSetDataSize, telnet::cpcSetParity,
+                  telnet::cpcSetStopSize}) {
+      if (confirmations_[static_cast<std::size_t>(c)] == before[static_cast<std::size_t>(c)])
+        return false;
+    }
+    return true;
+  };
+  if (const int e = WaitFor(framed, deadline); e != 0) return e;
+  {
+    std::lock_guard lock(rxMutex_);
+    // A server answers with the rate it set; another one than asked for did not reach the line.
+    if (lastRateReply_ != telnet::BaudRateValue(settings.rate)) return EINVAL;
+    if (controlUnconfirmed_) return 0;
+  }
+  const std::uint32_t wanted = before[telnet::cpcSetControl] + static_cast<std::uint32_t>(controls);
+  const int e = WaitFor([&] { return confirmations_[telnet::cpcSetControl] >= wanted; },
+                        After(kControlConfirmMs));
+  if (e == ETIMEDOUT) {
+    std::lock_guard lock(rxMutex_);
+    controlUnconfirmed_ = true;
+    return 0;
+  }
+  return e;
+}
+
+TIoResult TNetworkDevice::Write(const void* buffer, int count) {
+  if (fd_ < 0) return {0, EBADF};
+  if (count <= 0) return {0, 0};
+  if (aborted_.load()) return {0, ECANCELED};
+  TTimeoutSettings t;
+  {
+    std::lock_guard lock(rxMutex_);
+    if (connectionError_ != 0) return {0, connectionError_};
+    t = timeouts_;
+  }
+  Deadline deadline;
+  if (t.writeTotalMultiplier != 0 || t.writeTotalConstant != 0) {
+    deadline = AfterMs(std::uint64_t{t.writeTotalMultiplier} * static_cast<std::uint64_t>(count) +
+                       t.writeTotalConstant);
+  }
+  const auto* bytes = static_cast<const std::uint8_t*>(buffer);
+  Bytes out;
+  if (protocol_ == TNetworkProtocol::Raw) {
+    out.assign(bytes, bytes + count);
+  } else {
+    telnet::AppendData(out, bytes, static_cast<std::size_t>(count));
+  }
+  std::size_t sent = 0;
+  const int e = SendAll(out.data(), out.size(), deadline, &sent);
+  TIoResult result;
+  result.error = e == ETIMEDOUT ? 0 : e;  // the write time-outs expired: fewer bytes, no error
+  // The data bytes wholly sent (a doubled 0xFF counts once).
+  std::size_t encoded = 0;
+  for (int i = 0; i < count; ++i) {
+    const std::size_t size = protocol_ == TNetworkProtocol::Raw || bytes[i] != 0xFF ? 1 : 2;
+    if (encoded + size > sent) break;
+    encoded += size;
+    ++result.count;
+  }
+  if (result.count > 0 && txEmptyWanted_.load()) {
+    txPending_.store(true);
+    RaiseEventFd(kickFd_);
+  }
+  return result;
+}
+
+TIoResult TNetworkDevice::Read(void* buffer, int count) {
+  if (fd_ < 0) return {0, EBADF};
+  if (count <= 0) return {0, 0};
+  if (aborted_.load()) return {0, ECANCELED};
+  TTimeoutSettings t;
+  {
+    std::lock_guard lock(rxMutex_);
+    t = timeouts_;
+  }
+  // The read time-outs as serial_device_linux.cpp gives them.
+  const bool takeWhatIsThere =
+      t.readInterval == kMaxTimeout && t.readTotalMultiplier == 0 && t.readTotalConstant == 0;
+  const bool returnOnFirst = t.readInterval == kMaxTimeout &&
+                             t.readTotalMultiplier == kMaxTimeout && t.readTotalConstant != 0 &&
+                             t.readTotalConstant != kMaxTimeout;
+  Deadline total;
+  if (returnOnFirst) {
+    total = AfterMs(t.readTotalConstant);
+  } else if (t.readTotalMultiplier != 0 || t.readTotalConstant != 0) {
+    total = AfterMs(std::uint64_t{t.readTotalMultiplier} * static_cast<std::uint64_t>(count) +
+                    t.readTotalConstant);
+  }
+  const bool useInterval = !returnOnFirst && t.readInterval != 0 && t.readInterval != kMaxTimeout;
+
+  auto* bytes = static_cast<std::uint8_t*>(buffer);
+  TIoResult result;
+  Deadline interval;
+  while (result.count < count) {
+    DrainEventFd(dataFd_);  // before looking at the queue, so a later arrival wakes the poll
+    int took = 0;
+    int error = 0;
+    {
+      std::lock_guard lock(rxMutex_);
+      PumpLocked(false);
+      while (result.count < count && !rx_.empty()) {
+        bytes[result.count++] = rx_.front();
+        rx_.pop_front();
+        ++took;
+      }
+      if (result.count < count && rx_.empty()) error = connectionError_;
+    }
+    if (took > 0) {
+      if (returnOnFirst) break;
+      if (useInterval) interval = AfterMs(t.readInterval);
+      continue;
+    }
+    if (error != 0) {
+      result.error = error;
+      break;
+    }
+    if (takeWhatIsThere) break;
+    Deadline deadline = total;
+    if (interval && (!deadline || *interval < *deadline)) deadline = interval;
+    pollfd fds[3] = {{fd_, POLLIN, 0}, {abortFd_, POLLIN, 0}, {dataFd_, POLLIN, 0}};
+    const int r = PollUntil(fds, 3, deadline);
+    if (r < 0) {
+      result.error = errno;
+      break;
+    }
+    if (r == 0) break;  // silence after the last byte, or the total time-out
+    if (fds[1].revents & POLLIN) {
+      result.error = ECANCELED;
+      break;
+    }
+  }
+  return result;
+}
+
+int TNetworkDevice::InputQueueCount(int& count) {
+  count = 0;
+  if (fd_ < 0) return EBADF;
+  std::lock_guard lock(rxMutex_);
+  PumpLocked(false);
+  count = static_cast<int>(rx_.size());
+  return 0;
+}
+
+int TNetworkDevice::AbortTransfers() {
+  if (fd_ < 0) return 0;
+  aborted_.store(true);
+  RaiseEventFd(abortFd_);
+  return 0;
+}
+
+int TNetworkDevice::DiscardQueues() {
+  if (fd_ < 0) return EBADF;
+  {
+    std::lock_guard lock(rxMutex_);
+    PumpLocked(false);
+    rx_.clear();
+    if (connectionError_ != 0) return 0;
+  }
+  if (protocol_ == TNetworkProtocol::Raw || aborted_.load()) return 0;
+  // The server's buffers towards and from the line are dropped as well.
+  Bytes purge;
+  telnet::AppendComPortCommand(purge, telnet::cpcPurgeData, {telnet::kPurgeBoth});
+  const int e = SendAll(purge.data(), purge.size(), After(kConfirmMs));
+  return e == EPIPE || e == ECONNRESET ? 0 : e;
+}
+
+int TNetworkDevice::BeginMonitoring(TComEvents mask) {
+  if (fd_ < 0) return EBADF;
+  DrainEventFd(kickFd_);
+  mask_ = mask;
+  {
+    std::lock_guard lock(rxMutex_);
+    reportedArrived_ = arrived_ - rx_.size();  // what waits already is reported at the first wait
+  }
+  txPending_.store(false);
+  txEmptyWanted_.store(mask.Has(evTxEmpty));
+  monitoring_ = true;
+  return 0;
+}
+
+TWaitOutcome TNetworkDevice::WaitForEvents(const TStopSignal& stop, TComEvents& events,
+                                           int& error) {
+  const int stopFd = static_cast<int>(stop.Native());
+  events = {};
+  error = 0;
+  for (;;) {
+    TComEvents found;
+    bool gone = false;
+    {
+      std::lock_guard lock(rxMutex_);
+      PumpLocked(true);
+      // Data decoded since the last report, by this thread or another one.
+      if (arrived_ != reportedArrived_ && !rx_.empty()) {
+        found.Include(evRxChar);
+        const int waiting = static_cast<int>(rx_.size());
+        if (waiting >= inputSize_ - inputSize_ / 5) found.Include(evRx80Full);
+      }
+      reportedArrived_ = arrived_;
+      // A closed connection is reported once the input that came before it has been.
+      gone = connectionError_ != 0 && !found.Has(evRxChar);
+      if (gone) error = connectionError_;
+    }
+    if (gone) return TWaitOutcome::Failed;
+    // Bytes handed to the socket have left the program: the transmit queue is empty.
+    if (txPending_.exchange(false)) found.Include(evTxEmpty);
+    found = TComEvents::FromBits(found.Bits() & mask_.Bits());
+    if (!found.Empty()) {
+      events = found;
+      return TWaitOutcome::Events;
+    }
+    pollfd fds[3] = {{stopFd, POLLIN, 0}, {fd_, POLLIN, 0}, {kickFd_, POLLIN, 0}};
+    int r;
+    do {
+      r = poll(fds, 3, -1);
+    } while (r < 0 && errno == EINTR);
+    if (r < 0) {
+      error = errno;
+      return TWaitOutcome::Failed;
+    }
+    if (fds[0].revents & POLLIN) return TWaitOutcome::Stopped;
+    if (fds[2].revents & POLLIN) DrainEventFd(kickFd_);
+    if (fds[1].revents & POLLNVAL) {
+      error = EBADF;
+      return TWaitOutcome::Failed;
+    }
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<TDeviceLayer> MakeNetworkDevice() {
+  return std::make_unique<TNetworkDevice>();
+}

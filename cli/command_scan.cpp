@@ -18,6 +18,7 @@
 #include "protocol/registers.h"
 #include "protocol/reply_timing.h"
 #include "protocol/traffic_lines.h"
+#include "serial/network_port_name.h"
 
 const char kScanUsage[] =
     R"(Usage: tarvi-cli scan -p PORT [--rate RATE|LIST|all] [--from N] [--to N] [OPTION]...
@@ -115,6 +116,15 @@ class TScan {
   }
 
   void Run() {
+    // Through a raw TCP port every probe goes at the gateway's rate, so a list of rates would
+    // find the same devices once for each: scan once, at the rate of -r.
+    const std::string& port = session_.Options().port;
+    if (!RateReachesLine(port) && options_.rates.size() > 1) {
+      session_.Warn(Format(Tr("%s: the rate does not reach the line through a raw TCP port: the "
+                              "gateway's rate applies; scanning once, at %s Bd"),
+                           port.c_str(), BaudText(session_.Options().baudIndex)));
+      options_.rates = {session_.Options().baudIndex};
+    }
     for (std::size_t r = 0; r < options_.rates.size() && !stopped_; ++r) {
       TDeviceLine& line = session_.Line(session_.Options().port, options_.rates[r]);
       for (unsigned address = options_.from; address <= options_.to && !stopped_; ++address) {
@@ -262,7 +272,7 @@ class TScan {
   }
 
   TSession& session_;
-  const TScanOptions& options_;
+  TScanOptions options_;  // a copy: a raw network port narrows its rates
   const std::chrono::steady_clock::time_point started_;
   bool showBar_ = false;
   bool barShown_ = false;

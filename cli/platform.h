@@ -30,3 +30,9 @@ void PauseUnlessStopped(std::chrono::milliseconds pause);
 // permission (the dialout group), another program holding the port. Empty when there is no
 // particular advice.
 std::string PortFailureAdvice(int systemErrorCode);
+
+// The same for a line through a serial device server (rfc2217:// and tcp:// names): a name
+// that does not resolve, a malformed name, a server that refuses or ignores the COM-port
+// option; for any other failure, where to look (the address and port, another client, a
+// firewall).
+std::string NetworkFailureAdvice(int systemErrorCode);

@@ -77,3 +77,26 @@ std::string PortFailureAdvice(int systemErrorCode) {
       return {};
   }
 }
+
+std::string NetworkFailureAdvice(int systemErrorCode) {
+  switch (systemErrorCode) {
+    case ENXIO:
+      return Tr("the gateway's host name does not resolve: check its name or give its address");
+    case EINVAL:
+      return Tr(
+          "a network port is rfc2217://HOST:PORT or tcp://HOST:PORT, an IPv6 address in brackets "
+          "(rfc2217://[::1]:2217)");
+    case EPROTONOSUPPORT:
+      return Tr(
+          "the gateway refuses the COM-port option (RFC 2217): set its port up as "
+          "telnet(rfc2217), or use tcp:// for a raw port");
+    case EPROTO:
+      return Tr(
+          "the gateway does not negotiate the COM-port option (RFC 2217): is it a raw TCP port "
+          "(tcp://)?");
+    default:
+      return Tr(
+          "check the gateway's address and port, whether another client holds it, and a "
+          "firewall");
+  }
+}

@@ -114,3 +114,10 @@ std::string PortFailureAdvice(int systemErrorCode) {
       return {};
   }
 }
+
+std::string NetworkFailureAdvice(int systemErrorCode) {
+  if (systemErrorCode == ERROR_NOT_SUPPORTED)
+    return Tr("lines over the network are not available in the Windows build yet");
+  return Tr(
+      "check the gateway's address and port, whether another client holds it, and a firewall");
+}

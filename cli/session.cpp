@@ -6,6 +6,7 @@
 #include "cli/messages.h"
 #include "cli/platform.h"
 #include "serial/com_exception.h"
+#include "serial/network_port_name.h"
 
 TSession::TSession(TCommon common) : common_(std::move(common)) {}
 
@@ -26,6 +27,12 @@ TDeviceLine& TSession::Line(const std::string& port, std::uint8_t baudIndex) {
     line = std::move(opened);
   } else if (line->Rate() != baudIndex) {
     line->SetRate(baudIndex);
+    // A raw TCP gateway keeps its own rate: the change stays with this program.
+    if (!RateReachesLine(port) && rateNotes_.insert(port).second) {
+      Warn(Format(Tr("%s: the rate does not reach the line through a raw TCP port: the "
+                     "gateway's rate applies"),
+                  port.c_str()));
+    }
   }
   return *line;
 }
@@ -86,7 +93,8 @@ void ReportFailure(const TCommon& common, const char* kind, const std::string& m
 
 std::string PortFailureText(const std::string& port, const std::exception& failure, int code) {
   std::string text = Format("%s: %s", port.c_str(), failure.what());
-  const std::string advice = PortFailureAdvice(code);
+  const std::string advice =
+      IsNetworkPortName(port) ? NetworkFailureAdvice(code) : PortFailureAdvice(code);
   if (!advice.empty()) text += "\n  " + advice;
   return text;
 }

@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "cli/command_line.h"
@@ -50,6 +51,7 @@ class TSession {
  private:
   TCommon common_;
   std::map<std::string, std::unique_ptr<TDeviceLine>> lines_;
+  std::set<std::string> rateNotes_;  // raw network ports already told that a rate stays here
   TJsonWriter document_;
   bool documentOpen_ = false;
 };

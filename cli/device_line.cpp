@@ -4,10 +4,12 @@
 #include <array>
 #include <utility>
 
+#include "cli/messages.h"
 #include "protocol/baud_rates.h"
 #include "protocol/reply_timing.h"
 #include "protocol/traffic_lines.h"
 #include "serial/com_port.h"
+#include "serial/network_port_name.h"
 
 namespace {
 
@@ -51,6 +53,12 @@ void TDeviceLine::Open(std::uint8_t baudIndex) {
 void TDeviceLine::SetRate(std::uint8_t baudIndex) {
   baudIndex_ = baudIndex;
   port_->SetBaudRate(ComBaudRate(baudIndex));
+  if (!RateReachesLine(portName_) && !rateKeptTold_ && OnRateKept) {
+    rateKeptTold_ = true;
+    OnRateKept(Format(Tr("%s: the rate does not reach the line through a raw TCP port: the "
+                         "gateway's rate applies"),
+                      portName_.c_str()));
+  }
 }
 
 void TDeviceLine::SetReadTimeouts(std::int32_t firstByteWithinMs) {

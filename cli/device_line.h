@@ -45,8 +45,10 @@ class TDeviceLine {
   // Opens the port at a BaudTable rate, 8N1, no flow control, DTR and RTS off. EComPort 1 (or 7,
   // 8, 9 from the settings) on failure.
   void Open(std::uint8_t baudIndex);
-  // Switches the open port to another rate at once.
+  // Switches the open port to another rate at once. Through a raw TCP port the rate stays the
+  // gateway's: the first change calls OnRateKept with a line saying so.
   void SetRate(std::uint8_t baudIndex);
+  std::function<void(const std::string& line)> OnRateKept;
   std::uint8_t Rate() const { return baudIndex_; }
   const std::string& PortName() const { return portName_; }
 
@@ -67,4 +69,5 @@ class TDeviceLine {
   std::uint8_t baudIndex_ = kDefaultBaudIndex;
   std::chrono::milliseconds gap_;
   bool mayStillSend_ = false;  // the last reply ended by silence short of its length
+  bool rateKeptTold_ = false;
 };

@@ -23,16 +23,11 @@ TDeviceLine& TSession::Line(const std::string& port, std::uint8_t baudIndex) {
       };
     }
     auto opened = std::make_unique<TDeviceLine>(port, trace, common_.gap);
+    opened->OnRateKept = [this](const std::string& text) { Warn(text); };
     opened->Open(baudIndex);
     line = std::move(opened);
   } else if (line->Rate() != baudIndex) {
     line->SetRate(baudIndex);
-    // A raw TCP gateway keeps its own rate: the change stays with this program.
-    if (!RateReachesLine(port) && rateNotes_.insert(port).second) {
-      Warn(Format(Tr("%s: the rate does not reach the line through a raw TCP port: the "
-                     "gateway's rate applies"),
-                  port.c_str()));
-    }
   }
   return *line;
 }

@@ -10,7 +10,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <set>
 #include <string>
 
 #include "cli/command_line.h"
@@ -51,7 +50,6 @@ class TSession {
  private:
   TCommon common_;
   std::map<std::string, std::unique_ptr<TDeviceLine>> lines_;
-  std::set<std::string> rateNotes_;  // raw network ports already told that a rate stays here
   TJsonWriter document_;
   bool documentOpen_ = false;
 };

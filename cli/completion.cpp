@@ -16,7 +16,8 @@ constexpr const char* kHead =
 _tarvi_cli_ports() {
   local ports=$(compgen -G '/dev/ttyUSB*'; compgen -G '/dev/ttyACM*'; compgen -G '/dev/ttyS*';
                 compgen -G '/dev/serial/by-id/*')
-  COMPREPLY=($(compgen -W "$ports" -- "$cur"))
+  # Lines through a serial device server: the two schemes, the host and port typed by hand.
+  COMPREPLY=($(compgen -W "$ports rfc2217:// tcp://" -- "$cur"))
   compopt -o filenames
   COMPREPLY+=($(compgen -f -- "$cur"))
 }

@@ -386,6 +386,10 @@ void TNetworkDevice::PumpLocked(bool fromMonitor) {
   for (;;) {
     const ssize_t n = recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT);
     if (n > 0) {
+      // Acknowledge at once: a server that sends a reply in small pieces with Nagle's algorithm
+      // on waits for each acknowledgement, and a delayed one holds the rest back for up to 40 ms.
+      const int one = 1;
+      setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
       if (protocol_ == TNetworkProtocol::Raw) {
         rx_.insert(rx_.end(), buffer, buffer + n);
         arrived_ += static_cast<std::uint64_t>(n);

@@ -87,9 +87,13 @@ void GatewayTest::StartGateway() {
     out << "connection: &telnet\n"
         << "  accepter: telnet(rfc2217),tcp,127.0.0.1," << telnetPort_ << "\n"
         << "  connector: serialdev," << telnetBus_->SlavePath() << ",9600n81,local\n"
+        << "  options:\n"
+        << "    chardelay: false\n"
         << "connection: &raw\n"
         << "  accepter: tcp,127.0.0.1," << rawPort_ << "\n"
-        << "  connector: serialdev," << rawBus_->SlavePath() << ",9600n81,local\n";
+        << "  connector: serialdev," << rawBus_->SlavePath() << ",9600n81,local\n"
+        << "  options:\n"
+        << "    chardelay: false\n";
   }
   // -n -d: in the foreground, its messages on stdout; -u: no UUCP lock files in /var/lock.
   gateway_ = std::make_unique<TChildProcess>(

@@ -16,7 +16,7 @@
 #include "protocol/baud_rates.h"
 #include "serial/com_exception.h"
 
-const char kApplyUsage[] = R"(Usage: tarvi-cli apply PLAN.csv [--stop-on-error] [OPTION]...
+const char kApplyUsage[] = N_(R"(Usage: tarvi-cli apply PLAN.csv [--stop-on-error] [OPTION]...
 Brings every device named in a plan to the settings the plan asks for. The whole plan is checked
 first: a bad row is reported as FILE:LINE with its fault and nothing is sent. Then, row by row,
 the device's parameter block is read; a row whose device is already as wanted writes nothing
@@ -39,7 +39,7 @@ found there, so a plan can be applied again.
   -h, --help           this help
 Exit status 0 only when every row ends as wanted; 1 when a device failed, 2 for a bad plan,
 3 when a port could not be used.
-)";
+)");
 
 namespace {
 

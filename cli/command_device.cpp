@@ -9,7 +9,7 @@
 #include "protocol/baud_rates.h"
 #include "protocol/registers.h"
 
-const char kReadUsage[] = R"(Usage: tarvi-cli read -p PORT -a ADDRESS [-r RATE] [OPTION]...
+const char kReadUsage[] = N_(R"(Usage: tarvi-cli read -p PORT -a ADDRESS [-r RATE] [OPTION]...
 Reads the parameter block of the device at ADDRESS and shows it decoded: the model, the address
 and rate it holds, the mode it is in, its power-up mode, its mode on the "on" command and the
 remember flag.
@@ -25,9 +25,9 @@ remember flag.
       --trace          every request and reply on standard error
   -q, --quiet          no output on success
   -h, --help           this help
-)";
+)");
 
-const char kSwitchUsage[] = R"(Usage: tarvi-cli on|off -p PORT -a ADDRESS [-r RATE] [OPTION]...
+const char kSwitchUsage[] = N_(R"(Usage: tarvi-cli on|off -p PORT -a ADDRESS [-r RATE] [OPTION]...
 Switches the device at ADDRESS on (it runs its mode for the "on" command) or off; the write is
 confirmed by the device's echo.
 
@@ -36,9 +36,10 @@ confirmed by the device's echo.
   -r, --rate RATE      the line rate in Bd (default 9600)
       --timeout MS     wait this long for the echo to begin (default 350)
       --gap, --json, --trace, -q, -h as for read
-)";
+)");
 
-const char kSetUsage[] = R"(Usage: tarvi-cli set -p PORT -a ADDRESS [-r RATE] SETTING... [OPTION]...
+const char kSetUsage[] =
+    N_(R"(Usage: tarvi-cli set -p PORT -a ADDRESS [-r RATE] SETTING... [OPTION]...
 Writes settings into the device at ADDRESS. Each write is confirmed by its echo; the address and
 the rate change last, and the result is read back (at the new rate, which proves the device
 follows it). A value the device does not know is refused before anything is sent.
@@ -54,7 +55,7 @@ Modes: 0 off, 2 steady light and sound, 3/4/5 light flashing at 2/1/0.5 Hz and s
 6 steady light, 7/8/9 light flashing at 2/1/0.5 Hz, 10 sound only.
 
   -p, -a, -r, --timeout, --gap, --json, --trace, -q, -h as for read
-)";
+)");
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "serial/port_discovery.h"
 #include "serial/serial_device.h"
 
-const char kPortsUsage[] = R"(Usage: tarvi-cli ports [--json] [-q]
+const char kPortsUsage[] = N_(R"(Usage: tarvi-cli ports [--json] [-q]
 Lists the serial ports of this machine in natural order (ttyS2 before ttyS10), with the driver,
 the USB vendor:product and serial number of an adapter, and its stable /dev/serial/by-id name,
 which stays the same whichever socket the adapter is plugged into.
@@ -17,7 +17,7 @@ which stays the same whichever socket the adapter is plugged into.
       --json           one JSON document on standard output
   -q, --quiet          no output
   -h, --help           this help
-)";
+)");
 
 namespace {
 
@@ -62,20 +62,23 @@ void ShowPorts(const std::vector<TPortDetails>& ports) {
     std::cout << Tr("no serial port found") << '\n';
     return;
   }
-  std::size_t widths[4] = {4, 6, 9, 6};
+  // Columns are measured in characters: the headers may be Cyrillic, two bytes a letter.
+  const std::string headers[5] = {Tr("PORT"), Tr("DRIVER"), Tr("USB"), Tr("SERIAL"),
+                                  Tr("STABLE NAME")};
+  std::size_t widths[4] = {DisplayWidth(headers[0]), DisplayWidth(headers[1]),
+                           std::max<std::size_t>(9, DisplayWidth(headers[2])),
+                           DisplayWidth(headers[3])};
   for (const TPortDetails& port : ports) {
-    widths[0] = std::max(widths[0], TSerialDevice::PathOf(port.name).size());
-    widths[1] = std::max(widths[1], OrDash(port.driver).size());
-    widths[3] = std::max(widths[3], OrDash(port.serialNumber).size());
+    widths[0] = std::max(widths[0], DisplayWidth(TSerialDevice::PathOf(port.name)));
+    widths[1] = std::max(widths[1], DisplayWidth(OrDash(port.driver)));
+    widths[3] = std::max(widths[3], DisplayWidth(OrDash(port.serialNumber)));
   }
   const auto row = [&](const std::string& a, const std::string& b, const std::string& c,
                        const std::string& d, const std::string& e) {
-    std::cout << Format("%-*s  %-*s  %-*s  %-*s  %s", static_cast<int>(widths[0]), a.c_str(),
-                        static_cast<int>(widths[1]), b.c_str(), static_cast<int>(widths[2]),
-                        c.c_str(), static_cast<int>(widths[3]), d.c_str(), e.c_str())
-              << '\n';
+    std::cout << PadRight(a, widths[0]) << "  " << PadRight(b, widths[1]) << "  "
+              << PadRight(c, widths[2]) << "  " << PadRight(d, widths[3]) << "  " << e << '\n';
   };
-  row(Tr("PORT"), Tr("DRIVER"), Tr("USB"), Tr("SERIAL"), Tr("STABLE NAME"));
+  row(headers[0], headers[1], headers[2], headers[3], headers[4]);
   for (const TPortDetails& port : ports) {
     const std::string usb =
         port.usbVendorId.empty() ? "-" : port.usbVendorId + ":" + port.usbProductId;

@@ -21,7 +21,7 @@
 #include "serial/network_port_name.h"
 
 const char kScanUsage[] =
-    R"(Usage: tarvi-cli scan -p PORT [--rate RATE|LIST|all] [--from N] [--to N] [OPTION]...
+    N_(R"(Usage: tarvi-cli scan -p PORT [--rate RATE|LIST|all] [--from N] [--to N] [OPTION]...
 Probes the bus addresses one by one (a read of register 0, the device id) and reports every
 device of the family that answers, at once, with the rate it answered at and its parameter
 block. A valid reply from a device of another family is reported as such; a garbled reply is
@@ -44,7 +44,7 @@ asked for once more before it is reported.
   -h, --help           this help
 A progress bar with the address, the rate and the time left is shown on standard error when it
 is a terminal. Exit status 0 when a device of the family was found, 1 when none answered.
-)";
+)");
 
 namespace {
 

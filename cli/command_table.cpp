@@ -38,48 +38,48 @@ constexpr TOptionSpec kApplyOptions[] = {kJsonOption,
 
 const TCommand kCommands[] = {
     {.name = "ports",
-     .synopsis = "ports",
-     .summary = "the serial ports of this machine, with driver, USB ids, serial number",
+     .synopsis = N_("ports"),
+     .summary = N_("the serial ports of this machine, with driver, USB ids, serial number"),
      .usage = kPortsUsage,
      .options = kPortsOptions,
      .needsPort = false,
      .needsAddress = false,
      .run = RunPorts},
     {.name = "scan",
-     .synopsis = "scan -p PORT",
-     .summary = "every device of the family on the line, at one or every rate",
+     .synopsis = N_("scan -p PORT"),
+     .summary = N_("every device of the family on the line, at one or every rate"),
      .usage = kScanUsage,
      .options = kScanOptions,
      .needsPort = true,
      .needsAddress = false,
      .run = RunScan},
     {.name = "read",
-     .synopsis = "read -p PORT -a ADDR",
-     .summary = "a device's parameter block, decoded",
+     .synopsis = N_("read -p PORT -a ADDR"),
+     .summary = N_("a device's parameter block, decoded"),
      .usage = kReadUsage,
      .options = kDeviceOptions,
      .needsPort = true,
      .needsAddress = true,
      .run = RunRead},
     {.name = "on",
-     .synopsis = "on -p PORT -a ADDR",
-     .summary = "switch a device on",
+     .synopsis = N_("on -p PORT -a ADDR"),
+     .summary = N_("switch a device on"),
      .usage = kSwitchUsage,
      .options = kDeviceOptions,
      .needsPort = true,
      .needsAddress = true,
      .run = RunOn},
     {.name = "off",
-     .synopsis = "off -p PORT -a ADDR",
-     .summary = "switch a device off",
+     .synopsis = N_("off -p PORT -a ADDR"),
+     .summary = N_("switch a device off"),
      .usage = kSwitchUsage,
      .options = kDeviceOptions,
      .needsPort = true,
      .needsAddress = true,
      .run = RunOff},
     {.name = "watch",
-     .synopsis = "watch -p PORT -a ADDR",
-     .summary = "read a device again and again, changes marked, a summary at the end",
+     .synopsis = N_("watch -p PORT -a ADDR"),
+     .summary = N_("read a device again and again, changes marked, a summary at the end"),
      .usage = kWatchUsage,
      .options = kDeviceOptions,
      .ownOptions = kWatchOptions,
@@ -87,8 +87,8 @@ const TCommand kCommands[] = {
      .needsAddress = true,
      .run = RunWatch},
     {.name = "set",
-     .synopsis = "set -p PORT -a ADDR ...",
-     .summary = "write a device's modes, remember flag, address and rate",
+     .synopsis = N_("set -p PORT -a ADDR ..."),
+     .summary = N_("write a device's modes, remember flag, address and rate"),
      .usage = kSetUsage,
      .options = kDeviceOptions,
      .ownOptions = kSettingOptions,
@@ -96,28 +96,28 @@ const TCommand kCommands[] = {
      .needsAddress = true,
      .run = RunSet},
     {.name = "apply",
-     .synopsis = "apply PLAN.csv",
-     .summary = "bring every device of a plan to its settings",
+     .synopsis = N_("apply PLAN.csv"),
+     .summary = N_("bring every device of a plan to its settings"),
      .usage = kApplyUsage,
      .options = kApplyOptions,
      .needsPort = false,
      .needsAddress = false,
-     .fileMissing = "apply needs exactly one plan file",
+     .fileMissing = N_("apply needs exactly one plan file"),
      .run = RunApply},
 };
 
 constexpr const char* kOverviewHead =
-    "Usage: tarvi-cli COMMAND [OPTION]...\n"
-    "Commissioning of the ТАРВИ-А and ТАРВИ-З-А signalling devices on a serial line (Modbus "
-    "RTU).\n\nCommands:\n";
+    N_("Usage: tarvi-cli COMMAND [OPTION]...\n"
+       "Commissioning of the ТАРВИ-А and ТАРВИ-З-А signalling devices on a serial line (Modbus "
+       "RTU).\n\nCommands:\n");
 
-constexpr const char* kOverviewTail = R"(
+constexpr const char* kOverviewTail = N_(R"(
 'tarvi-cli COMMAND --help' tells more. Options common to the device commands: -r RATE (the
 line rate, default 9600), --timeout MS, --json, --trace, -q.
 
 Exit status: 0 done; 1 a device failed (no answer, CRC error, exception, wrong reply); 2 a
 mistake on the command line or in a plan; 3 the port cannot be used.
-)";
+)");
 
 }  // namespace
 
@@ -144,10 +144,10 @@ bool TakesOption(const TCommand& command, std::string_view longName, TValueKind 
 }
 
 std::string OverviewHelp() {
-  std::string text = kOverviewHead;
+  // The synopses and summaries are literals of the table, so their data() are catalogue ids.
+  std::string text = Tr(kOverviewHead);
   for (const TCommand& command : kCommands)
-    text += Format("  %-24.*s %.*s\n", static_cast<int>(command.synopsis.size()),
-                   command.synopsis.data(), static_cast<int>(command.summary.size()),
-                   command.summary.data());
-  return text + kOverviewTail;
+    text +=
+        "  " + PadRight(Tr(command.synopsis.data()), 24) + " " + Tr(command.summary.data()) + "\n";
+  return text + Tr(kOverviewTail);
 }

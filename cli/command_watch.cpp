@@ -16,7 +16,7 @@
 #include "protocol/baud_rates.h"
 #include "serial/com_exception.h"
 
-const char kWatchUsage[] =
+const char kWatchUsage[] = N_(
     R"(Usage: tarvi-cli watch -p PORT -a ADDRESS [-r RATE] [--count N] [--interval MS] [OPTION]...
 Reads the parameter block of the device at ADDRESS again and again and prints a line per read
 with its time; a field that changed since the read before is marked with '*'. Ctrl-C (or the
@@ -27,7 +27,7 @@ end of --count) prints a summary of answers, errors and reply times.
                        to back)
   -p, -a, -r, --timeout, --gap, --json, --trace, -q, -h as for read; --json prints one document at
   the end with every read and the summary
-)";
+)");
 
 namespace {
 

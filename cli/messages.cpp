@@ -35,3 +35,17 @@ std::string Format(const char* format, ...) {
   va_end(args);
   return text;
 }
+
+std::size_t DisplayWidth(std::string_view text) {
+  std::size_t width = 0;
+  for (const char c : text)
+    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++width;
+  return width;
+}
+
+std::string PadRight(std::string_view text, std::size_t width) {
+  std::string padded(text);
+  const std::size_t have = DisplayWidth(text);
+  if (have < width) padded.append(width - have, ' ');
+  return padded;
+}

@@ -2,7 +2,11 @@
 // same catalogue as the serial port's texts): English as written, Russian when LANG asks for it.
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <string_view>
+
+#include "serial/message_catalogue.h"
 
 // The catalogue's version of an English text.
 const char* Tr(const char* text);
@@ -17,3 +21,11 @@ const char* Tr(const char* text);
 
 // printf-style formatting into a std::string; the format usually comes from Tr().
 std::string Format(const char* format, ...) __attribute__((format(TARVI_PRINTF_FORMAT, 1, 2)));
+
+// The width of a UTF-8 text on a terminal, in characters: its code points (the texts are Latin and
+// Cyrillic, one column each), whatever the locale. A byte that is not UTF-8 counts as one.
+std::size_t DisplayWidth(std::string_view text);
+
+// The text padded with blanks on the right to `width` characters (DisplayWidth); a longer text
+// is left as it is.
+std::string PadRight(std::string_view text, std::size_t width);

@@ -16,3 +16,7 @@ void SetUpMessageCatalogues(const std::string& programDir);
 
 // The catalogue's text for `text`, or `text` itself when there is no catalogue or no entry.
 std::string Translate(const char* text);
+
+// Marks a text that is translated later, where it is used (a table row, a help text): it stays
+// the English text here, and the catalogue check finds it (xgettext keyword N_, beside Tr).
+#define N_(text) text

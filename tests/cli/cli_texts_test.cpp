@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "cli/json_writer.h"
+#include "cli/messages.h"
 #include "cli/progress_bar.h"
 
 namespace {
@@ -31,3 +32,17 @@ TEST(ProgressLine, FitsTheTerminalAndShowsWhereTheScanIs) {
 }
 
 }  // namespace
+
+// Widths are characters whatever the locale: Cyrillic takes two bytes, one column.
+TEST(DisplayWidth, CountsCharactersNotBytes) {
+  const struct {
+    const char* text;
+    std::size_t width;
+  } cases[] = {{"", 0},          {"PORT", 4},     {"ПОРТ", 4}, {"СЕРИЙНЫЙ №", 10},
+               {"ТАРВИ-З-А", 9}, {"0403:6001", 9}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(DisplayWidth(c.text), c.width) << c.text;
+    EXPECT_EQ(PadRight(c.text, 12), c.text + std::string(12 - c.width, ' ')) << c.text;
+  }
+  EXPECT_EQ(PadRight("ПОСТОЯННОЕ ИМЯ", 4), "ПОСТОЯННОЕ ИМЯ");
+}

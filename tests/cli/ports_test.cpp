@@ -39,6 +39,22 @@ TEST_F(CliPorts, TableInNaturalOrder) {
                 byId + "\n");
 }
 
+// Russian headers are two bytes a letter; the columns are measured in characters and line up.
+TEST_F(CliPorts, RussianHeadersLineUpWithTheColumns) {
+  setenv("LANG", "ru_RU.UTF-8", 1);
+  const TCliRun run = RunCli({"ports"});
+  unsetenv("LANG");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string byId = sysfs_.DevRoot() + "/serial/by-id/usb-FTDI_FT232R_A50285BI-if00-port0";
+  EXPECT_EQ(run.out,
+            "ПОРТ          ДРАЙВЕР     USB        СЕРИЙНЫЙ №  ПОСТОЯННОЕ ИМЯ\n"
+            "/dev/ttyACM0  cdc_acm     2341:0043  -           -\n"
+            "/dev/ttyS2    serial8250  -          -           -\n"
+            "/dev/ttyS10   serial8250  -          -           -\n"
+            "/dev/ttyUSB0  ftdi_sio    0403:6001  A50285BI    " +
+                byId + "\n");
+}
+
 TEST_F(CliPorts, Json) {
   const TCliRun run = RunCli({"ports", "--json"});
   ASSERT_EQ(run.status, 0) << run.err;

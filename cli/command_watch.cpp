@@ -132,7 +132,7 @@ class TWatch {
       const std::vector<std::string> changed =
           previous_ ? ChangedFields(*previous_, reading.block) : std::vector<std::string>{};
       times_.push_back(reading.replyTime.count());
-      session_.Say(Format("%s  #%-4u %s   %.1f ms", at.c_str() + 11, reads_,
+      session_.Say(Format(Tr("%s  #%-4u %s   %.1f ms"), at.c_str() + 11, reads_,
                           BlockSummary(reading.block, changed).c_str(), reading.replyTime.count()));
       json_.Key("ms").Number(reading.replyTime.count(), 2);
       json_.Key("block");

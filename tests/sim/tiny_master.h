@@ -40,8 +40,10 @@ class TTinyMaster {
   // Writes all of frame; returns the time just before the write.
   Clock::time_point Write(std::span<const std::uint8_t> frame);
   // Gathers bytes until want bytes came, or silence after the last byte, or wait with nothing.
+  // The default silence is long: a reader that asks for the whole reply stops at its last byte
+  // anyway, and the sending thread of a sanitizer build on a busy machine may pause mid-reply.
   TReceived Read(std::size_t want, std::chrono::milliseconds wait,
-                 std::chrono::milliseconds silence = std::chrono::milliseconds(100));
+                 std::chrono::milliseconds silence = std::chrono::milliseconds(500));
   int Fd() const { return fd_; }
 
  private:

@@ -167,12 +167,14 @@ class TNetworkDevice final : public TDeviceLayer {
   template <typename Done>
   int WaitFor(Done done, const Deadline& deadline);
   int Negotiate();
+  void DropStaleInput();
 
   TNetworkProtocol protocol_ = TNetworkProtocol::Raw;
   int fd_ = -1;
-  int abortFd_ = -1;  // raised by AbortTransfers, in the poll set of every transfer
-  int dataFd_ = -1;   // raised when a pump adds data: wakes a Read blocked on the socket
-  int kickFd_ = -1;   // raised when someone else adds data or a write is done: wakes the monitor
+  int abortFd_ = -1;   // raised by AbortTransfers, in the poll set of every transfer
+  int dataFd_ = -1;    // raised when a pump adds data: wakes a Read blocked on the socket
+  int kickFd_ = -1;    // raised when someone else adds data or a write is done: wakes the monitor
+  int answerFd_ = -1;  // raised when a pump takes anything from the server: wakes WaitFor
   std::atomic<bool> aborted_{false};
 
   std::mutex sendMutex_;  // one writer on the socket at a time; taken after rxMutex_, never before
@@ -227,9 +229,10 @@ int TNetworkDevice::Open(const std::string& portName) {
   const int abortFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   const int dataFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   const int kickFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (abortFd < 0 || dataFd < 0 || kickFd < 0) {
+  const int answerFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (abortFd < 0 || dataFd < 0 || kickFd < 0 || answerFd < 0) {
     const int e = errno;
-    for (int f : {fd, abortFd, dataFd, kickFd}) {
+    for (int f : {fd, abortFd, dataFd, kickFd, answerFd}) {
       if (f >= 0) close(f);
     }
     return e;
@@ -244,13 +247,34 @@ int TNetworkDevice::Open(const std::string& portName) {
   abortFd_ = abortFd;
   dataFd_ = dataFd;
   kickFd_ = kickFd;
+  answerFd_ = answerFd;
   if (protocol_ == TNetworkProtocol::ComPortControl) {
     if (const int e = Negotiate(); e != 0) {
       Close();
       return e;
     }
+    DropStaleInput();
   }
   return 0;
+}
+
+void TNetworkDevice::DropStaleInput() {
+  // What the line held before this connection (the end of a reply the last client left) must
+  // not read as the start of the next reply, as a local port's open drops it. A server that
+  // does not answer the purge costs one short wait.
+  std::uint32_t before;
+  {
+    std::lock_guard lock(rxMutex_);
+    before = session_.AnswersTo(telnet::cpcPurgeData);
+    session_.AwaitPurge(true);
+  }
+  const Bytes purge = TSession::PurgeRequest();
+  if (SendAll(purge.data(), purge.size(), After(kConfirmMs)) == 0) {
+    WaitFor([&] { return session_.AnswersTo(telnet::cpcPurgeData) != before; },
+            After(kControlConfirmMs));
+  }
+  std::lock_guard lock(rxMutex_);
+  session_.AwaitPurge(false);
 }
 
 int TNetworkDevice::Negotiate() {
@@ -275,6 +299,7 @@ void TNetworkDevice::Close() {
   CloseFd(abortFd_);
   CloseFd(dataFd_);
   CloseFd(kickFd_);
+  CloseFd(answerFd_);
   monitoring_ = false;
 }
 
@@ -282,6 +307,7 @@ void TNetworkDevice::PumpLocked(bool fromMonitor) {
   if (connectionError_ != 0) return;
   std::uint8_t buffer[4096];
   const std::uint64_t before = session_.Arrived();
+  bool received = false;
   for (;;) {
     const ssize_t n = recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT);
     if (n > 0) {
@@ -290,6 +316,7 @@ void TNetworkDevice::PumpLocked(bool fromMonitor) {
       const int one = 1;
       setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
       session_.Received(buffer, static_cast<std::size_t>(n));
+      received = true;
       continue;
     }
     if (n == 0) {
@@ -303,6 +330,8 @@ void TNetworkDevice::PumpLocked(bool fromMonitor) {
   if (const Bytes answers = session_.TakeAnswers(); !answers.empty()) {
     SendAll(answers.data(), answers.size(), After(kConfirmMs));
   }
+  // An answer that another thread's pump takes must still end a WaitFor.
+  if (received || connectionError_ != 0) RaiseEventFd(answerFd_);
   if (session_.Arrived() != before || connectionError_ != 0) {
     RaiseEventFd(dataFd_);
     if (!fromMonitor) RaiseEventFd(kickFd_);
@@ -347,14 +376,15 @@ int TNetworkDevice::SendAll(const std::uint8_t* bytes, std::size_t count, const 
 template <typename Done>
 int TNetworkDevice::WaitFor(Done done, const Deadline& deadline) {
   for (;;) {
+    DrainEventFd(answerFd_);  // before looking, so that an answer decoded later wakes the poll
     {
       std::lock_guard lock(rxMutex_);
       PumpLocked(false);
       if (done()) return 0;
       if (connectionError_ != 0) return connectionError_;
     }
-    pollfd fds[2] = {{fd_, POLLIN, 0}, {abortFd_, POLLIN, 0}};
-    const int r = PollUntil(fds, 2, deadline);
+    pollfd fds[3] = {{fd_, POLLIN, 0}, {abortFd_, POLLIN, 0}, {answerFd_, POLLIN, 0}};
+    const int r = PollUntil(fds, 3, deadline);
     if (r < 0) return errno;
     if (r == 0) {
       std::lock_guard lock(rxMutex_);

@@ -55,7 +55,13 @@ struct TRun {
   DWORD status = 0xFFFFFFFF;  // stays so when the program did not end within the limit
   std::string out;
   std::string err;
+  double cpuSeconds = 0;  // user and kernel time of the program
 };
+
+double Seconds(const FILETIME& time) {
+  const ULONGLONG ticks = (ULONGLONG{time.dwHighDateTime} << 32) | time.dwLowDateTime;
+  return static_cast<double>(ticks) / 1e7;  // 100 ns ticks
+}
 
 HANDLE InheritableFile(const std::string& path) {
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
@@ -93,6 +99,9 @@ TRun RunCli(const std::vector<std::string>& args) {
   }
   if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) {
     GetExitCodeProcess(process.hProcess, &run.status);
+    FILETIME created, exited, kernel, user;
+    if (GetProcessTimes(process.hProcess, &created, &exited, &kernel, &user))
+      run.cpuSeconds = Seconds(kernel) + Seconds(user);
   } else {
     TerminateProcess(process.hProcess, 99);
     WaitForSingleObject(process.hProcess, INFINITE);
@@ -334,6 +343,19 @@ TEST_F(CliOverNetworkOnWine, SetOverTheComPortOptionIsFollowed) {
   const TRun back = RunCli({"set", "-p", telnet_, "-a", "247", "-r", "19200", "--power-up", "0",
                             "--remember", "no", "--new-rate", "9600", "-q", kGap});
   EXPECT_EQ(back.status, 0u) << back.err;
+}
+
+// Between the reads the port's monitor thread waits on the connection: it must sleep, not spin.
+TEST_F(CliOverNetworkOnWine, WatchSleepsBetweenReads) {
+  const auto start = std::chrono::steady_clock::now();
+  const TRun run =
+      RunCli({"watch", "-p", telnet_, "-a", "247", "--count", "4", "--interval", "700", kGap});
+  const double took =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  ASSERT_EQ(run.status, 0u) << run.out << run.err;
+  EXPECT_GE(took, 2.0);
+  // A spinning monitor would take one core for the whole run; start-up under wine takes some.
+  EXPECT_LT(run.cpuSeconds, 0.4 * took) << run.cpuSeconds << " s of CPU in " << took << " s";
 }
 
 TEST_F(CliOverNetworkOnWine, ConnectionFailuresEndWithStatusThreeAndAdvice) {

@@ -190,7 +190,6 @@ class TNetworkDevice final : public TDeviceLayer {
   template <typename Done>
   int WaitFor(Done done, const Deadline& deadline);
   int Negotiate();
-  void DropStaleInput();
 
   TNetworkProtocol protocol_ = TNetworkProtocol::Raw;
   SOCKET socket_ = INVALID_SOCKET;
@@ -286,28 +285,8 @@ int TNetworkDevice::Open(const std::string& portName) {
       Close();
       return e;
     }
-    DropStaleInput();
   }
   return 0;
-}
-
-void TNetworkDevice::DropStaleInput() {
-  // What the line held before this connection (the end of a reply the last client left) must
-  // not read as the start of the next reply, as a local port's open drops it. A server that
-  // does not answer the purge costs one short wait.
-  std::uint32_t before;
-  {
-    std::lock_guard lock(rxMutex_);
-    before = session_.AnswersTo(telnet::cpcPurgeData);
-    session_.AwaitPurge(true);
-  }
-  const Bytes purge = TSession::PurgeRequest();
-  if (SendAll(purge.data(), purge.size(), AfterMs(kConfirmMs)) == 0) {
-    WaitFor([&] { return session_.AnswersTo(telnet::cpcPurgeData) != before; },
-            AfterMs(kControlConfirmMs));
-  }
-  std::lock_guard lock(rxMutex_);
-  session_.AwaitPurge(false);
 }
 
 int TNetworkDevice::Negotiate() {

@@ -109,8 +109,6 @@ void TSession::Handle(const telnet::TEvent& event) {
     if (command >= 0 && command < static_cast<int>(confirmations_.size())) {
       ++confirmations_[static_cast<std::size_t>(command)];
       if (command == telnet::cpcSetBaudRate) lastRateReply_ = reply->value;
-      // The caller sends nothing while it waits, so all that came is from before the purge.
-      if (command == telnet::cpcPurgeData && purgeAwaited_) input_.clear();
     }
   }
 }

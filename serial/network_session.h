@@ -75,11 +75,6 @@ class TSession {
 
   // Drops the server's buffers towards and from the line.
   static telnet::Bytes PurgeRequest();
-  // While a purge is awaited, its answer also drops what came before it: bytes the server had
-  // taken from the line before it purged. An answer that comes later drops nothing.
-  void AwaitPurge(bool awaited) { purgeAwaited_ = awaited; }
-  // The server's answers to a COM-port command (cpc*) so far.
-  std::uint32_t AnswersTo(std::uint8_t command) const { return confirmations_[command]; }
 
  private:
   void Handle(const telnet::TEvent& event);
@@ -97,7 +92,6 @@ class TSession {
   std::array<std::uint32_t, 13> confirmations_{};  // server answers counted by command
   telnet::Bytes lastRateReply_;
   bool controlWaitSpent_ = false;
-  bool purgeAwaited_ = false;
 };
 
 // The read time-outs of serial_device.h as a wait loop carries them out: take what is there and

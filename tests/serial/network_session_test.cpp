@@ -83,27 +83,6 @@ TEST(NetworkSession, SettingsAreFramedOnceTheFourAnswersCome) {
   EXPECT_FALSE(session.RateAsAsked(again));
 }
 
-TEST(NetworkSession, APurgeAnswerDropsWhatCameBeforeItOnlyWhileAwaited) {
-  TSession session;
-  session.Reset(TNetworkProtocol::ComPortControl);
-  const Bytes stale = {0xFF, 0xFF, 0x00};  // a doubled 0xFF and a 0x00 left by the last client
-  const Bytes purged = ServerAnswer(telnet::cpcPurgeData, {telnet::kPurgeBoth});
-
-  session.AwaitPurge(true);
-  Bytes stream = stale;
-  stream.insert(stream.end(), purged.begin(), purged.end());
-  Feed(session, stream);
-  EXPECT_TRUE(session.Input().empty());
-  EXPECT_EQ(session.AnswersTo(telnet::cpcPurgeData), 1u);
-  session.AwaitPurge(false);
-
-  // A late answer in the middle of a reply leaves the reply alone.
-  Feed(session, {0x01, 0x03});
-  Feed(session, purged);
-  Feed(session, {0x0E});
-  EXPECT_EQ(Input(session), (std::vector<std::uint8_t>{0x01, 0x03, 0x0E}));
-}
-
 TEST(NetworkSession, DataIsDoubledOnTelnetOnlyAndCountedByDataBytes) {
   const std::uint8_t frame[] = {0x01, 0xFF, 0x02};
   TSession telnetLine;

@@ -371,6 +371,8 @@ TEST_F(CliOverNetworkOnWine, ConnectionFailuresEndWithStatusThreeAndAdvice) {
   } cases[] = {
       {"nobody listens", "rfc2217://127.0.0.1:" + std::to_string(freePort),
        "Unable to open com port (win error code: 10061)", "check the gateway's address and port"},
+      {"nobody listens on ::1", "tcp://[::1]:" + std::to_string(freePort),
+       "Unable to open com port (win error code: 10061)", "check the gateway's address and port"},
       {"malformed name", "tcp://127.0.0.1", "(win error code: 123)", "rfc2217://HOST:PORT"},
       {"name does not resolve", "rfc2217://no-such-gateway.invalid:2217", "(win error code: 11001)",
        "does not resolve"},

@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/platform.h"
@@ -356,6 +357,33 @@ TEST_F(CliOverNetworkOnWine, WatchSleepsBetweenReads) {
   EXPECT_GE(took, 2.0);
   // A spinning monitor would take one core for the whole run; start-up under wine takes some.
   EXPECT_LT(run.cpuSeconds, 0.4 * took) << run.cpuSeconds << " s of CPU in " << took << " s";
+}
+
+// A gateway that takes the request and closes the connection: the exchange fails as with an
+// adapter pulled out, with the port's message and the gateway's advice.
+TEST_F(CliOverNetworkOnWine, AGatewayClosingTheConnectionFailsTheExchange) {
+  int port = 0;
+  const SOCKET listener = Listener(port);
+  std::thread gateway([listener] {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(listener, &readable);
+    timeval limit{20, 0};
+    if (select(0, &readable, nullptr, nullptr, &limit) != 1) return;
+    const SOCKET client = accept(listener, nullptr, nullptr);
+    if (client == INVALID_SOCKET) return;
+    char request[8];
+    for (int got = 0, n; got < 8 && (n = recv(client, request + got, 8 - got, 0)) > 0;)
+      got += n;
+    closesocket(client);
+  });
+  const TRun run = RunCli({"read", "-p", "tcp://127.0.0.1:" + std::to_string(port), "-a", "247",
+                           "--timeout", "3000", kGap});
+  gateway.join();
+  closesocket(listener);
+  EXPECT_EQ(run.status, 3u) << run.out << run.err;
+  EXPECT_TRUE(Contains(run.err, "(win error code: 31)")) << run.err;
+  EXPECT_TRUE(Contains(run.err, "check the gateway's address and port")) << run.err;
 }
 
 TEST_F(CliOverNetworkOnWine, ConnectionFailuresEndWithStatusThreeAndAdvice) {

@@ -9,7 +9,8 @@
 // collector passes them on: a pump (under rxMutex_) receives everything and raises dataEvent_
 // (a Read), kickEvent_ (the monitor) and answerEvent_ (a wait for the server's answers) for the
 // others; SendAll, waiting for room, raises those three when data came meanwhile, and a pump
-// that finds room raises writableEvent_ for SendAll. No one waits on an event left raised.
+// that finds room raises writableEvent_ for SendAll. So no wait wakes over and over on an
+// event that nobody resets: the monitor sleeps while the line is silent.
 //
 // Error codes (GetLastError and WSAGetLastError values): ERROR_INVALID_NAME a malformed name;
 // WSAHOST_NOT_FOUND a host name that does not resolve; WSAECONNREFUSED, WSAENETUNREACH,

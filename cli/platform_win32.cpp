@@ -116,8 +116,28 @@ std::string PortFailureAdvice(int systemErrorCode) {
 }
 
 std::string NetworkFailureAdvice(int systemErrorCode) {
-  if (systemErrorCode == ERROR_NOT_SUPPORTED)
-    return Tr("lines over the network are not available in the Windows build yet");
-  return Tr(
-      "check the gateway's address and port, whether another client holds it, and a firewall");
+  // The codes of serial/network_device_win32.cpp.
+  switch (systemErrorCode) {
+    case WSAHOST_NOT_FOUND:
+      return Tr("the gateway's host name does not resolve: check its name or give its address");
+    case ERROR_INVALID_NAME:
+      return Tr(
+          "a network port is rfc2217://HOST:PORT or tcp://HOST:PORT, an IPv6 address in brackets "
+          "(rfc2217://[::1]:2217)");
+    case WSAEPROTONOSUPPORT:
+      return Tr(
+          "the gateway refuses the COM-port option (RFC 2217): set its port up as "
+          "telnet(rfc2217), or use tcp:// for a raw port");
+    case ERROR_BAD_NET_RESP:
+      return Tr(
+          "the gateway does not negotiate the COM-port option (RFC 2217): is it a raw TCP port "
+          "(tcp://)?");
+    case ERROR_GEN_FAILURE:  // the gateway closed the connection
+    case WSAECONNRESET:
+    case WSAECONNABORTED:
+    default:
+      return Tr(
+          "check the gateway's address and port, whether another client holds it, and a "
+          "firewall");
+  }
 }

@@ -1,7 +1,8 @@
 // The decoder of what a serial device server sends on a network line (telnet with the COM-port
 // option). Properties: where the stream is cut does not change what comes out; a subnegotiation
 // stays bounded; never more data than bytes in; data put through the encoder and back is the
-// same data.
+// same data. The network session fed the same stream keeps the same data and answers only with
+// whole negotiations.
 //
 // Input: the first byte picks where the rest is cut in two; the rest is the server's stream.
 #include <cstddef>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "fuzz/property_check.h"
+#include "serial/network_session.h"
 #include "serial/telnet_codec.h"
 
 namespace {
@@ -52,6 +54,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
   for (const auto& e : events) {
     if (const auto reply = telnet::ComPortReplyOf(e))
       CHECK(reply->value.size() + 1 == e.payload.size());
+  }
+
+  network::TSession session;
+  session.Reset(TNetworkProtocol::ComPortControl);
+  session.Offer();
+  session.Received(stream, cut);
+  session.Received(stream + cut, length - cut);
+  CHECK(telnet::Bytes(session.Input().begin(), session.Input().end()) == data);
+  CHECK(session.Arrived() == data.size());
+  const telnet::Bytes answers = session.TakeAnswers();
+  CHECK(answers.size() % 3 == 0);
+  for (std::size_t i = 0; i + 2 < answers.size(); i += 3) {
+    CHECK(answers[i] == telnet::kIac);
+    CHECK(answers[i + 1] >= telnet::kWill && answers[i + 1] <= telnet::kDont);
   }
 
   // The stream as data: encoded and decoded it comes back unchanged, with no event.

@@ -3,8 +3,8 @@
 // as a local port without modem lines: the read time-outs, the abort and the monitor's events
 // are those of serial_device_linux.cpp, with the same poll()/eventfd waits.
 //
-// Everything the server sends goes through one decoder under rxMutex_: data bytes into rx_,
-// negotiations answered, confirmations of the line settings counted, notifications dropped.
+// Everything the server sends goes through one session (network_session.h) under rxMutex_:
+// data bytes into its input queue, negotiations answered, answers to the settings counted.
 // Whichever thread finds the socket readable decodes it (Read, InputQueueCount, the monitor, a
 // settings change waiting for its confirmation) and wakes the others through eventfds.
 //
@@ -23,7 +23,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -33,6 +32,7 @@
 
 #include "serial/device_layer.h"
 #include "serial/network_port_name.h"
+#include "serial/network_session.h"
 #include "serial/stop_signal.h"
 #include "serial/telnet_codec.h"
 
@@ -41,17 +41,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using Deadline = std::optional<Clock::time_point>;
 using telnet::Bytes;
-
-constexpr std::uint32_t kMaxTimeout = 0xFFFFFFFFu;
-// A connect that does not complete in this time fails: a gateway that is switched off or behind
-// a firewall that drops packets would otherwise hold the program for minutes.
-constexpr int kConnectMs = 3000;
-// The server's answer to the COM-port option, and to a rate or framing setting.
-constexpr int kNegotiationMs = 2000;
-constexpr int kConfirmMs = 1500;
-// A control-line setting the server never confirms (ser2net on a pseudo-terminal does not) is
-// waited for this long once per connection, then no more: the line needs its rate and framing.
-constexpr int kControlConfirmMs = 300;
+using namespace network;
 
 Deadline After(int ms) {
   return Clock::now() + std::chrono::milliseconds(ms);
@@ -130,15 +120,6 @@ int ConnectOne(const addrinfo& ai, const Deadline& deadline, int& error) {
   return fd;
 }
 
-bool WeOffer(std::uint8_t option) {
-  return option == telnet::kOptionBinary || option == telnet::kOptionSuppressGoAhead ||
-         option == telnet::kOptionComPort;
-}
-
-bool WeAccept(std::uint8_t option) {
-  return option == telnet::kOptionBinary || option == telnet::kOptionSuppressGoAhead;
-}
-
 class TNetworkDevice final : public TDeviceLayer {
  public:
   ~TNetworkDevice() override { Close(); }
@@ -178,12 +159,9 @@ class TNetworkDevice final : public TDeviceLayer {
  private:
   // Takes what the socket holds without blocking and decodes it. Caller holds rxMutex_.
   void PumpLocked(bool fromMonitor);
-  void HandleEventLocked(const telnet::TEvent& event);
   // Sends every byte or fails: the abort and the deadline end it (ETIMEDOUT, ECANCELED).
   int SendAll(const std::uint8_t* bytes, std::size_t count, const Deadline& deadline,
               std::size_t* sent = nullptr);
-  // Queues bytes for the server from inside a pump (answers to its negotiation).
-  void Answer(std::uint8_t verb, std::uint8_t option);
   // Waits, pumping, until done() holds (under rxMutex_), the deadline passes or the connection
   // ends. Returns 0, ETIMEDOUT, or the connection's error.
   template <typename Done>
@@ -192,26 +170,17 @@ class TNetworkDevice final : public TDeviceLayer {
 
   TNetworkProtocol protocol_ = TNetworkProtocol::Raw;
   int fd_ = -1;
-  int abortFd_ = -1;  // raised by AbortTransfers, in the poll set of every transfer
-  int dataFd_ = -1;   // raised when a pump adds data: wakes a Read blocked on the socket
-  int kickFd_ = -1;   // raised when someone else adds data or a write is done: wakes the monitor
+  int abortFd_ = -1;   // raised by AbortTransfers, in the poll set of every transfer
+  int dataFd_ = -1;    // raised when a pump adds data: wakes a Read blocked on the socket
+  int kickFd_ = -1;    // raised when someone else adds data or a write is done: wakes the monitor
+  int answerFd_ = -1;  // raised when a pump takes anything from the server: wakes WaitFor
   std::atomic<bool> aborted_{false};
 
   std::mutex sendMutex_;  // one writer on the socket at a time; taken after rxMutex_, never before
 
   std::mutex rxMutex_;  // guards everything below
-  telnet::TDecoder decoder_;
-  std::deque<std::uint8_t> rx_;
-  std::uint64_t arrived_ = 0;  // data bytes decoded in all
-  int connectionError_ = 0;    // the server closed the connection or it failed
-  Bytes answers_;              // negotiation answers waiting to be sent
-  std::array<bool, 256> willSent_{};
-  std::array<bool, 256> doSent_{};
-  bool comPortAgreed_ = false;
-  bool comPortRefused_ = false;
-  std::array<std::uint32_t, 13> confirmations_{};  // server answers counted by command
-  Bytes lastRateReply_;
-  bool controlUnconfirmed_ = false;
+  TSession session_;
+  int connectionError_ = 0;  // the server closed the connection or it failed
   TTimeoutSettings timeouts_;
   int inputSize_ = 1024;
   int outputSize_ = 1024;
@@ -259,30 +228,25 @@ int TNetworkDevice::Open(const std::string& portName) {
   const int abortFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   const int dataFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   const int kickFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (abortFd < 0 || dataFd < 0 || kickFd < 0) {
+  const int answerFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (abortFd < 0 || dataFd < 0 || kickFd < 0 || answerFd < 0) {
     const int e = errno;
-    for (int f : {fd, abortFd, dataFd, kickFd}) {
+    for (int f : {fd, abortFd, dataFd, kickFd, answerFd}) {
       if (f >= 0) close(f);
     }
     return e;
   }
   {
     std::lock_guard lock(rxMutex_);
-    decoder_ = {};
-    rx_.clear();
-    arrived_ = 0;
+    session_.Reset(protocol_);
     connectionError_ = 0;
-    answers_.clear();
-    willSent_.fill(false);
-    doSent_.fill(false);
-    comPortAgreed_ = comPortRefused_ = controlUnconfirmed_ = false;
-    confirmations_.fill(0);
   }
   aborted_.store(false);
   fd_ = fd;
   abortFd_ = abortFd;
   dataFd_ = dataFd;
   kickFd_ = kickFd;
+  answerFd_ = answerFd;
   if (protocol_ == TNetworkProtocol::ComPortControl) {
     if (const int e = Negotiate(); e != 0) {
       Close();
@@ -296,21 +260,16 @@ int TNetworkDevice::Negotiate() {
   Bytes offer;
   {
     std::lock_guard lock(rxMutex_);
-    for (std::uint8_t option : {telnet::kOptionBinary, telnet::kOptionSuppressGoAhead}) {
-      telnet::AppendNegotiation(offer, telnet::kWill, option);
-      telnet::AppendNegotiation(offer, telnet::kDo, option);
-      willSent_[option] = doSent_[option] = true;
-    }
-    telnet::AppendNegotiation(offer, telnet::kWill, telnet::kOptionComPort);
-    willSent_[telnet::kOptionComPort] = true;
+    offer = session_.Offer();
   }
   const Deadline deadline = After(kNegotiationMs);
   if (const int e = SendAll(offer.data(), offer.size(), deadline); e != 0) return e;
-  const int e = WaitFor([this] { return comPortAgreed_ || comPortRefused_; }, deadline);
+  const int e =
+      WaitFor([this] { return session_.ComPortAgreed() || session_.ComPortRefused(); }, deadline);
   if (e == ETIMEDOUT) return EPROTO;
   if (e != 0) return e;
   std::lock_guard lock(rxMutex_);
-  return comPortAgreed_ ? 0 : EPROTONOSUPPORT;
+  return session_.ComPortAgreed() ? 0 : EPROTONOSUPPORT;
 }
 
 void TNetworkDevice::Close() {
@@ -319,70 +278,15 @@ void TNetworkDevice::Close() {
   CloseFd(abortFd_);
   CloseFd(dataFd_);
   CloseFd(kickFd_);
+  CloseFd(answerFd_);
   monitoring_ = false;
-}
-
-void TNetworkDevice::Answer(std::uint8_t verb, std::uint8_t option) {
-  telnet::AppendNegotiation(answers_, verb, option);
-}
-
-void TNetworkDevice::HandleEventLocked(const telnet::TEvent& event) {
-  using Kind = telnet::TEvent::Kind;
-  if (event.kind == Kind::Negotiation) {
-    const std::uint8_t option = event.option;
-    switch (event.verb) {
-      case telnet::kDo:
-        if (option == telnet::kOptionComPort) comPortAgreed_ = true;
-        if (!WeOffer(option)) {
-          Answer(telnet::kWont, option);
-        } else if (!willSent_[option]) {
-          willSent_[option] = true;
-          Answer(telnet::kWill, option);
-        }
-        break;
-      case telnet::kDont:
-        if (option == telnet::kOptionComPort) comPortRefused_ = true;
-        if (willSent_[option]) {
-          willSent_[option] = false;
-          Answer(telnet::kWont, option);
-        }
-        break;
-      case telnet::kWill:
-        // Binary and no go-ahead are wanted; anything else (echo above all, which would send our
-        // requests back as if the line had answered) is refused.
-        if (!WeAccept(option)) {
-          Answer(telnet::kDont, option);
-        } else if (!doSent_[option]) {
-          doSent_[option] = true;
-          Answer(telnet::kDo, option);
-        }
-        break;
-      case telnet::kWont:
-        if (doSent_[option]) {
-          doSent_[option] = false;
-          Answer(telnet::kDont, option);
-        }
-        break;
-      default:
-        break;
-    }
-    return;
-  }
-  // Answers to our settings are counted; notifications of line and modem state are dropped
-  // (no line errors or modem lines are reported, as on a pseudo-terminal).
-  if (const auto reply = telnet::ComPortReplyOf(event)) {
-    const int command = reply->command - telnet::kServerOffset;
-    if (command >= 0 && command < static_cast<int>(confirmations_.size())) {
-      ++confirmations_[static_cast<std::size_t>(command)];
-      if (command == telnet::cpcSetBaudRate) lastRateReply_ = reply->value;
-    }
-  }
 }
 
 void TNetworkDevice::PumpLocked(bool fromMonitor) {
   if (connectionError_ != 0) return;
   std::uint8_t buffer[4096];
-  const std::uint64_t before = arrived_;
+  const std::uint64_t before = session_.Arrived();
+  bool received = false;
   for (;;) {
     const ssize_t n = recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT);
     if (n > 0) {
@@ -390,18 +294,8 @@ void TNetworkDevice::PumpLocked(bool fromMonitor) {
       // on waits for each acknowledgement, and a delayed one holds the rest back for up to 40 ms.
       const int one = 1;
       setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
-      if (protocol_ == TNetworkProtocol::Raw) {
-        rx_.insert(rx_.end(), buffer, buffer + n);
-        arrived_ += static_cast<std::uint64_t>(n);
-        continue;
-      }
-      Bytes data;
-      std::vector<telnet::TEvent> events;
-      decoder_.Feed(buffer, static_cast<std::size_t>(n), data, events);
-      rx_.insert(rx_.end(), data.begin(), data.end());
-      arrived_ += data.size();
-      for (const telnet::TEvent& e : events)
-        HandleEventLocked(e);
+      session_.Received(buffer, static_cast<std::size_t>(n));
+      received = true;
       continue;
     }
     if (n == 0) {
@@ -412,12 +306,12 @@ void TNetworkDevice::PumpLocked(bool fromMonitor) {
     if (errno != EAGAIN && errno != EWOULDBLOCK) connectionError_ = errno;
     break;
   }
-  if (!answers_.empty()) {
-    const Bytes answers = std::move(answers_);
-    answers_.clear();
+  if (const Bytes answers = session_.TakeAnswers(); !answers.empty()) {
     SendAll(answers.data(), answers.size(), After(kConfirmMs));
   }
-  if (arrived_ != before || connectionError_ != 0) {
+  // An answer that another thread's pump takes must still end a WaitFor.
+  if (received || connectionError_ != 0) RaiseEventFd(answerFd_);
+  if (session_.Arrived() != before || connectionError_ != 0) {
     RaiseEventFd(dataFd_);
     if (!fromMonitor) RaiseEventFd(kickFd_);
   }
@@ -461,14 +355,15 @@ int TNetworkDevice::SendAll(const std::uint8_t* bytes, std::size_t count, const 
 template <typename Done>
 int TNetworkDevice::WaitFor(Done done, const Deadline& deadline) {
   for (;;) {
+    DrainEventFd(answerFd_);  // before looking, so that an answer decoded later wakes the poll
     {
       std::lock_guard lock(rxMutex_);
       PumpLocked(false);
       if (done()) return 0;
       if (connectionError_ != 0) return connectionError_;
     }
-    pollfd fds[2] = {{fd_, POLLIN, 0}, {abortFd_, POLLIN, 0}};
-    const int r = PollUntil(fds, 2, deadline);
+    pollfd fds[3] = {{fd_, POLLIN, 0}, {abortFd_, POLLIN, 0}, {answerFd_, POLLIN, 0}};
+    const int r = PollUntil(fds, 3, deadline);
     if (r < 0) return errno;
     if (r == 0) {
       std::lock_guard lock(rxMutex_);
@@ -484,60 +379,27 @@ int TNetworkDevice::ApplyLineSettings(const TLineSettings& settings) {
   // A raw line keeps the rate and framing set at the server.
   if (protocol_ == TNetworkProtocol::Raw) return 0;
 
-  Bytes out;
-  telnet::AppendComPortCommand(out, telnet::cpcSetBaudRate, telnet::BaudRateValue(settings.rate));
-  telnet::AppendComPortCommand(out, telnet::cpcSetDataSize,
-                               {telnet::DataSizeCode(settings.dataBits)});
-  telnet::AppendComPortCommand(out, telnet::cpcSetParity, {telnet::ParityCode(settings.parity)});
-  telnet::AppendComPortCommand(out, telnet::cpcSetStopSize,
-                               {telnet::StopSizeCode(settings.stopBits)});
-  // No flow control at the server; DTR and RTS as the component holds them (a handshake mode
-  // is the server's own business and leaves the line as it is).
-  telnet::AppendComPortCommand(out, telnet::cpcSetControl, {telnet::ctlNoFlowControl});
-  int controls = 1;
-  if (settings.controlDTR != dtrHandshake) {
-    const bool on = settings.controlDTR == dtrEnable;
-    telnet::AppendComPortCommand(out, telnet::cpcSetControl,
-                                 {on ? telnet::ctlDtrOn : telnet::ctlDtrOff});
-    ++controls;
-  }
-  if (settings.controlRTS != rtsHandshake) {
-    const bool on = settings.controlRTS == rtsEnable;
-    telnet::AppendComPortCommand(out, telnet::cpcSetControl,
-                                 {on ? telnet::ctlRtsOn : telnet::ctlRtsOff});
-    ++controls;
-  }
-
-  std::array<std::uint32_t, 13> before;
+  TSettingsRequest request;
   {
     std::lock_guard lock(rxMutex_);
     PumpLocked(false);
-    before = confirmations_;
+    request = session_.SettingsRequest(settings);
   }
   const Deadline deadline = After(kConfirmMs);
-  if (const int e = SendAll(out.data(), out.size(), deadline); e != 0) return e;
+  if (const int e = SendAll(request.bytes.data(), request.bytes.size(), deadline); e != 0) return e;
   // The rate and framing must be in force before the next request is sent.
-  const auto framed = [&] {
-    for (int c : {telnet::cpcSetBaudRate, telnet::cpcSetDataSize, telnet::cpcSetParity,
-                  telnet::cpcSetStopSize}) {
-      if (confirmations_[static_cast<std::size_t>(c)] == before[static_cast<std::size_t>(c)])
-        return false;
-    }
-    return true;
-  };
-  if (const int e = WaitFor(framed, deadline); e != 0) return e;
+  if (const int e = WaitFor([&] { return session_.Framed(request); }, deadline); e != 0) return e;
   {
     std::lock_guard lock(rxMutex_);
-    // A server answers with the rate it set; another one than asked for did not reach the line.
-    if (lastRateReply_ != telnet::BaudRateValue(settings.rate)) return EINVAL;
-    if (controlUnconfirmed_) return 0;
+    // Another rate than asked for did not reach the line.
+    if (!session_.RateAsAsked(request)) return EINVAL;
+    if (session_.ControlWaitSpent()) return 0;
   }
-  const std::uint32_t wanted = before[telnet::cpcSetControl] + static_cast<std::uint32_t>(controls);
-  const int e = WaitFor([&] { return confirmations_[telnet::cpcSetControl] >= wanted; },
-                        After(kControlConfirmMs));
+  const int e =
+      WaitFor([&] { return session_.ControlsConfirmed(request); }, After(kControlConfirmMs));
   if (e == ETIMEDOUT) {
     std::lock_guard lock(rxMutex_);
-    controlUnconfirmed_ = true;
+    session_.SpendControlWait();
     return 0;
   }
   return e;
@@ -554,29 +416,14 @@ TIoResult TNetworkDevice::Write(const void* buffer, int count) {
     t = timeouts_;
   }
   Deadline deadline;
-  if (t.writeTotalMultiplier != 0 || t.writeTotalConstant != 0) {
-    deadline = AfterMs(std::uint64_t{t.writeTotalMultiplier} * static_cast<std::uint64_t>(count) +
-                       t.writeTotalConstant);
-  }
+  if (const auto limit = WriteLimitMs(t, count)) deadline = AfterMs(*limit);
   const auto* bytes = static_cast<const std::uint8_t*>(buffer);
-  Bytes out;
-  if (protocol_ == TNetworkProtocol::Raw) {
-    out.assign(bytes, bytes + count);
-  } else {
-    telnet::AppendData(out, bytes, static_cast<std::size_t>(count));
-  }
+  const Bytes out = session_.EncodeData(bytes, count);
   std::size_t sent = 0;
   const int e = SendAll(out.data(), out.size(), deadline, &sent);
   TIoResult result;
   result.error = e == ETIMEDOUT ? 0 : e;  // the write time-outs expired: fewer bytes, no error
-  // The data bytes wholly sent (a doubled 0xFF counts once).
-  std::size_t encoded = 0;
-  for (int i = 0; i < count; ++i) {
-    const std::size_t size = protocol_ == TNetworkProtocol::Raw || bytes[i] != 0xFF ? 1 : 2;
-    if (encoded + size > sent) break;
-    encoded += size;
-    ++result.count;
-  }
+  result.count = session_.DataBytesSent(bytes, count, sent);  // a doubled 0xFF counts once
   if (result.count > 0 && txEmptyWanted_.load()) {
     txPending_.store(true);
     RaiseEventFd(kickFd_);
@@ -594,19 +441,9 @@ TIoResult TNetworkDevice::Read(void* buffer, int count) {
     t = timeouts_;
   }
   // The read time-outs as serial_device_linux.cpp gives them.
-  const bool takeWhatIsThere =
-      t.readInterval == kMaxTimeout && t.readTotalMultiplier == 0 && t.readTotalConstant == 0;
-  const bool returnOnFirst = t.readInterval == kMaxTimeout &&
-                             t.readTotalMultiplier == kMaxTimeout && t.readTotalConstant != 0 &&
-                             t.readTotalConstant != kMaxTimeout;
+  const TReadPlan plan = ReadPlanOf(t, count);
   Deadline total;
-  if (returnOnFirst) {
-    total = AfterMs(t.readTotalConstant);
-  } else if (t.readTotalMultiplier != 0 || t.readTotalConstant != 0) {
-    total = AfterMs(std::uint64_t{t.readTotalMultiplier} * static_cast<std::uint64_t>(count) +
-                    t.readTotalConstant);
-  }
-  const bool useInterval = !returnOnFirst && t.readInterval != 0 && t.readInterval != kMaxTimeout;
+  if (plan.totalMs) total = AfterMs(*plan.totalMs);
 
   auto* bytes = static_cast<std::uint8_t*>(buffer);
   TIoResult result;
@@ -618,23 +455,24 @@ TIoResult TNetworkDevice::Read(void* buffer, int count) {
     {
       std::lock_guard lock(rxMutex_);
       PumpLocked(false);
-      while (result.count < count && !rx_.empty()) {
-        bytes[result.count++] = rx_.front();
-        rx_.pop_front();
+      std::deque<std::uint8_t>& input = session_.Input();
+      while (result.count < count && !input.empty()) {
+        bytes[result.count++] = input.front();
+        input.pop_front();
         ++took;
       }
-      if (result.count < count && rx_.empty()) error = connectionError_;
+      if (result.count < count && input.empty()) error = connectionError_;
     }
     if (took > 0) {
-      if (returnOnFirst) break;
-      if (useInterval) interval = AfterMs(t.readInterval);
+      if (plan.returnOnFirst) break;
+      if (plan.intervalMs) interval = AfterMs(*plan.intervalMs);
       continue;
     }
     if (error != 0) {
       result.error = error;
       break;
     }
-    if (takeWhatIsThere) break;
+    if (plan.takeWhatIsThere) break;
     Deadline deadline = total;
     if (interval && (!deadline || *interval < *deadline)) deadline = interval;
     pollfd fds[3] = {{fd_, POLLIN, 0}, {abortFd_, POLLIN, 0}, {dataFd_, POLLIN, 0}};
@@ -657,7 +495,7 @@ int TNetworkDevice::InputQueueCount(int& count) {
   if (fd_ < 0) return EBADF;
   std::lock_guard lock(rxMutex_);
   PumpLocked(false);
-  count = static_cast<int>(rx_.size());
+  count = static_cast<int>(session_.Input().size());
   return 0;
 }
 
@@ -673,13 +511,12 @@ int TNetworkDevice::DiscardQueues() {
   {
     std::lock_guard lock(rxMutex_);
     PumpLocked(false);
-    rx_.clear();
+    session_.Input().clear();
     if (connectionError_ != 0) return 0;
   }
   if (protocol_ == TNetworkProtocol::Raw || aborted_.load()) return 0;
   // The server's buffers towards and from the line are dropped as well.
-  Bytes purge;
-  telnet::AppendComPortCommand(purge, telnet::cpcPurgeData, {telnet::kPurgeBoth});
+  const Bytes purge = TSession::PurgeRequest();
   const int e = SendAll(purge.data(), purge.size(), After(kConfirmMs));
   return e == EPIPE || e == ECONNRESET ? 0 : e;
 }
@@ -690,7 +527,8 @@ int TNetworkDevice::BeginMonitoring(TComEvents mask) {
   mask_ = mask;
   {
     std::lock_guard lock(rxMutex_);
-    reportedArrived_ = arrived_ - rx_.size();  // what waits already is reported at the first wait
+    reportedArrived_ = session_.Arrived() -
+                       session_.Input().size();  // what waits already is reported at the first wait
   }
   txPending_.store(false);
   txEmptyWanted_.store(mask.Has(evTxEmpty));
@@ -710,12 +548,12 @@ TWaitOutcome TNetworkDevice::WaitForEvents(const TStopSignal& stop, TComEvents& 
       std::lock_guard lock(rxMutex_);
       PumpLocked(true);
       // Data decoded since the last report, by this thread or another one.
-      if (arrived_ != reportedArrived_ && !rx_.empty()) {
+      if (session_.Arrived() != reportedArrived_ && !session_.Input().empty()) {
         found.Include(evRxChar);
-        const int waiting = static_cast<int>(rx_.size());
+        const int waiting = static_cast<int>(session_.Input().size());
         if (waiting >= inputSize_ - inputSize_ / 5) found.Include(evRx80Full);
       }
-      reportedArrived_ = arrived_;
+      reportedArrived_ = session_.Arrived();
       // A closed connection is reported once the input that came before it has been.
       gone = connectionError_ != 0 && !found.Has(evRxChar);
       if (gone) error = connectionError_;

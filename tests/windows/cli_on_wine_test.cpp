@@ -4,14 +4,20 @@
 // answers with exception 2 at 12, all at 9600 Bd), links its pty as a COM port of the wine prefix
 // and names it in TARVI_COM_PORT. The program beside this test is started as a child process with
 // its output in files. Where wine differs from Windows the test says so; the program keeps
-// Windows' behaviour.
+// Windows' behaviour. The cases over the network run under scripts/with-sim-gateway instead: a
+// device behind ser2net on loopback, a telnet(rfc2217) accepter in TARVI_GATEWAY_TELNET and a raw
+// one in TARVI_GATEWAY_RAW.
+#include <winsock2.h>
+// After winsock2.h, which must come before windows.h.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/platform.h"
@@ -50,7 +56,13 @@ struct TRun {
   DWORD status = 0xFFFFFFFF;  // stays so when the program did not end within the limit
   std::string out;
   std::string err;
+  double cpuSeconds = 0;  // user and kernel time of the program
 };
+
+double Seconds(const FILETIME& time) {
+  const ULONGLONG ticks = (ULONGLONG{time.dwHighDateTime} << 32) | time.dwLowDateTime;
+  return static_cast<double>(ticks) / 1e7;  // 100 ns ticks
+}
 
 HANDLE InheritableFile(const std::string& path) {
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
@@ -88,6 +100,9 @@ TRun RunCli(const std::vector<std::string>& args) {
   }
   if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) {
     GetExitCodeProcess(process.hProcess, &run.status);
+    FILETIME created, exited, kernel, user;
+    if (GetProcessTimes(process.hProcess, &created, &exited, &kernel, &user))
+      run.cpuSeconds = Seconds(kernel) + Seconds(user);
   } else {
     TerminateProcess(process.hProcess, 99);
     WaitForSingleObject(process.hProcess, INFINITE);
@@ -246,6 +261,163 @@ TEST(PortFailureAdviceOnWindows, NamesTheCauseForTheCodesAPortGives) {
   for (const auto& c : cases)
     EXPECT_TRUE(Contains(PortFailureAdvice(c.code), c.advice)) << c.code;
   EXPECT_EQ(PortFailureAdvice(ERROR_INVALID_PARAMETER), "");
+}
+
+// What wine cannot show over the network (a gateway that refuses the COM-port option, one that
+// closes the connection): the advice for each code of the network layer.
+TEST(NetworkFailureAdviceOnWindows, NamesTheCauseForTheCodesAConnectionGives) {
+  const struct {
+    int code;
+    const char* advice;
+  } cases[] = {
+      {WSAHOST_NOT_FOUND, "does not resolve"},
+      {ERROR_INVALID_NAME, "rfc2217://HOST:PORT"},
+      {WSAEPROTONOSUPPORT, "refuses the COM-port option"},
+      {ERROR_BAD_NET_RESP, "does not negotiate the COM-port option"},
+      {WSAECONNREFUSED, "check the gateway's address and port"},
+      {WSAETIMEDOUT, "check the gateway's address and port"},
+      {ERROR_GEN_FAILURE, "check the gateway's address and port"},  // the gateway closed it
+  };
+  for (const auto& c : cases)
+    EXPECT_TRUE(Contains(NetworkFailureAdvice(c.code), c.advice)) << c.code;
+}
+
+class CliOverNetworkOnWine : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* telnet = std::getenv("TARVI_GATEWAY_TELNET");
+    const char* raw = std::getenv("TARVI_GATEWAY_RAW");
+    if (telnet == nullptr || raw == nullptr)
+      GTEST_SKIP() << "no gateway (run under scripts/with-sim-gateway)";
+    telnet_ = telnet;
+    raw_ = raw;
+    WSADATA data;
+    ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &data), 0);
+  }
+  void TearDown() override { WSACleanup(); }
+
+  // A socket listening on a free loopback port, and the port; never accepts nor answers.
+  SOCKET Listener(int& port) {
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int length = sizeof address;
+    if (s == INVALID_SOCKET || bind(s, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        listen(s, 4) != 0 || getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+      ADD_FAILURE() << "no loopback listener: " << WSAGetLastError();
+    }
+    port = ntohs(address.sin_port);
+    return s;
+  }
+
+  std::string telnet_;
+  std::string raw_;
+};
+
+TEST_F(CliOverNetworkOnWine, ReadThroughTheGateway) {
+  for (const std::string& port : {telnet_, raw_}) {
+    SCOPED_TRACE(port);
+    const TRun run = RunCli({"read", "-p", port, "-a", "247", kGap});
+    ASSERT_EQ(run.status, 0u) << run.err;
+    EXPECT_TRUE(Contains(run.out,
+                         "model             ТАРВИ-А (id 14)\naddress           247\n"
+                         "rate              9600 Bd (code 4)\n"))
+        << run.out;
+  }
+}
+
+// Settings and a new rate over the COM-port option: the rate reaches the line (the device is
+// read at it afterwards), and the device keeps what was written.
+TEST_F(CliOverNetworkOnWine, SetOverTheComPortOptionIsFollowed) {
+  const TRun set = RunCli({"set", "-p", telnet_, "-a", "247", "--power-up", "4", "--remember",
+                           "yes", "--new-rate", "19200", kGap});
+  ASSERT_EQ(set.status, 0u) << set.out << set.err;
+  const TRun read = RunCli({"read", "-p", telnet_, "-a", "247", "-r", "19200", "--json", kGap});
+  ASSERT_EQ(read.status, 0u) << read.err;
+  const auto document = ParseJson(read.out);
+  ASSERT_TRUE(document) << read.out;
+  EXPECT_EQ((*document)["block"]["power_up"].Int(), 4);
+  EXPECT_TRUE((*document)["block"]["remember"].boolean);
+  EXPECT_EQ((*document)["block"]["baud_code"].Int(), 6) << read.out;  // 19200 Bd
+
+  const TRun back = RunCli({"set", "-p", telnet_, "-a", "247", "-r", "19200", "--power-up", "0",
+                            "--remember", "no", "--new-rate", "9600", "-q", kGap});
+  EXPECT_EQ(back.status, 0u) << back.err;
+}
+
+// Between the reads the port's monitor thread waits on the connection: it must sleep, not spin.
+TEST_F(CliOverNetworkOnWine, WatchSleepsBetweenReads) {
+  const auto start = std::chrono::steady_clock::now();
+  const TRun run =
+      RunCli({"watch", "-p", telnet_, "-a", "247", "--count", "4", "--interval", "700", kGap});
+  const double took =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  ASSERT_EQ(run.status, 0u) << run.out << run.err;
+  EXPECT_GE(took, 2.0);
+  // A spinning monitor would take one core for the whole run; start-up under wine takes some.
+  EXPECT_LT(run.cpuSeconds, 0.4 * took) << run.cpuSeconds << " s of CPU in " << took << " s";
+}
+
+// A gateway that takes the request and closes the connection: the exchange fails as with an
+// adapter pulled out, with the port's message and the gateway's advice.
+TEST_F(CliOverNetworkOnWine, AGatewayClosingTheConnectionFailsTheExchange) {
+  int port = 0;
+  const SOCKET listener = Listener(port);
+  std::thread gateway([listener] {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(listener, &readable);
+    timeval limit{20, 0};
+    if (select(0, &readable, nullptr, nullptr, &limit) != 1) return;
+    const SOCKET client = accept(listener, nullptr, nullptr);
+    if (client == INVALID_SOCKET) return;
+    char request[8];
+    for (int got = 0, n; got < 8 && (n = recv(client, request + got, 8 - got, 0)) > 0;)
+      got += n;
+    closesocket(client);
+  });
+  const TRun run = RunCli({"read", "-p", "tcp://127.0.0.1:" + std::to_string(port), "-a", "247",
+                           "--timeout", "3000", kGap});
+  gateway.join();
+  closesocket(listener);
+  EXPECT_EQ(run.status, 3u) << run.out << run.err;
+  EXPECT_TRUE(Contains(run.err, "(win error code: 31)")) << run.err;
+  EXPECT_TRUE(Contains(run.err, "check the gateway's address and port")) << run.err;
+}
+
+TEST_F(CliOverNetworkOnWine, ConnectionFailuresEndWithStatusThreeAndAdvice) {
+  int mutePort = 0;
+  const SOCKET mute = Listener(mutePort);  // accepts in its backlog, never negotiates
+  int freePort = 0;
+  closesocket(Listener(freePort));  // nobody listens there any more
+  const struct {
+    const char* name;
+    std::string port;
+    const char* message;
+    const char* advice;
+  } cases[] = {
+      {"nobody listens", "rfc2217://127.0.0.1:" + std::to_string(freePort),
+       "Unable to open com port (win error code: 10061)", "check the gateway's address and port"},
+      {"nobody listens on ::1", "tcp://[::1]:" + std::to_string(freePort),
+       "Unable to open com port (win error code: 10061)", "check the gateway's address and port"},
+      {"malformed name", "tcp://127.0.0.1", "(win error code: 123)", "rfc2217://HOST:PORT"},
+      {"name does not resolve", "rfc2217://no-such-gateway.invalid:2217", "(win error code: 11001)",
+       "does not resolve"},
+      {"never negotiates", "rfc2217://127.0.0.1:" + std::to_string(mutePort),
+       "(win error code: 58)", "does not negotiate the COM-port option"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto start = std::chrono::steady_clock::now();
+    const TRun run = RunCli({"read", "-p", c.port, "-a", "247", kGap});
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(run.status, 3u) << run.out << run.err;
+    EXPECT_TRUE(Contains(run.err, c.message)) << run.err;
+    EXPECT_TRUE(Contains(run.err, c.advice)) << run.err;
+    EXPECT_LT(took, std::chrono::seconds(10));  // bounded: about 2 s for the negotiation at most
+  }
+  closesocket(mute);
 }
 
 TEST_F(CliOnWine, PortsAsJson) {

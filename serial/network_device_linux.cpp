@@ -33,6 +33,7 @@
 
 #include "serial/device_layer.h"
 #include "serial/network_port_name.h"
+#include "serial/read_timeouts.h"
 #include "serial/stop_signal.h"
 #include "serial/telnet_codec.h"
 
@@ -42,7 +43,6 @@ using Clock = std::chrono::steady_clock;
 using Deadline = std::optional<Clock::time_point>;
 using telnet::Bytes;
 
-constexpr std::uint32_t kMaxTimeout = 0xFFFFFFFFu;
 // A connect that does not complete in this time fails: a gateway that is switched off or behind
 // a firewall that drops packets would otherwise hold the program for minutes.
 constexpr int kConnectMs = 3000;
@@ -593,20 +593,11 @@ TIoResult TNetworkDevice::Read(void* buffer, int count) {
     std::lock_guard lock(rxMutex_);
     t = timeouts_;
   }
-  // The read time-outs as serial_device_linux.cpp gives them.
-  const bool takeWhatIsThere =
-      t.readInterval == kMaxTimeout && t.readTotalMultiplier == 0 && t.readTotalConstant == 0;
-  const bool returnOnFirst = t.readInterval == kMaxTimeout &&
-                             t.readTotalMultiplier == kMaxTimeout && t.readTotalConstant != 0 &&
-                             t.readTotalConstant != kMaxTimeout;
+  const TReadTimeouts plan = ReadTimeoutsOf(t, count);
+  const bool takeWhatIsThere = plan.mode == TReadMode::Immediate;
+  const bool returnOnFirst = plan.mode == TReadMode::FirstBytes;
   Deadline total;
-  if (returnOnFirst) {
-    total = AfterMs(t.readTotalConstant);
-  } else if (t.readTotalMultiplier != 0 || t.readTotalConstant != 0) {
-    total = AfterMs(std::uint64_t{t.readTotalMultiplier} * static_cast<std::uint64_t>(count) +
-                    t.readTotalConstant);
-  }
-  const bool useInterval = !returnOnFirst && t.readInterval != 0 && t.readInterval != kMaxTimeout;
+  if (plan.totalMs) total = AfterMs(*plan.totalMs);
 
   auto* bytes = static_cast<std::uint8_t*>(buffer);
   TIoResult result;
@@ -627,7 +618,7 @@ TIoResult TNetworkDevice::Read(void* buffer, int count) {
     }
     if (took > 0) {
       if (returnOnFirst) break;
-      if (useInterval) interval = AfterMs(t.readInterval);
+      if (plan.intervalMs != 0) interval = AfterMs(plan.intervalMs);
       continue;
     }
     if (error != 0) {

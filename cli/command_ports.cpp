@@ -9,16 +9,6 @@
 #include "serial/port_discovery.h"
 #include "serial/serial_device.h"
 
-const char kPortsUsage[] = N_(R"(Usage: tarvi-cli ports [--json] [-q]
-Lists the serial ports of this machine in natural order (ttyS2 before ttyS10), with the driver,
-the USB vendor:product and serial number of an adapter, and its stable /dev/serial/by-id name,
-which stays the same whichever socket the adapter is plugged into.
-
-      --json           one JSON document on standard output
-  -q, --quiet          no output
-  -h, --help           this help
-)");
-
 namespace {
 
 std::string OrDash(const std::string& text) {

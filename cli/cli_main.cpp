@@ -58,7 +58,7 @@ int RunCli(int argc, char** argv) {
     return static_cast<int>(TExitStatus::Done);
   }
   if (verb == "--version") {
-    std::cout << "tarvi-cli 1.0.0\n";
+    std::cout << "tarvi-cli " TARVI_VERSION "\n";
     return static_cast<int>(TExitStatus::Done);
   }
   // Not for operators: the build writes the installed completion with it.

@@ -247,6 +247,15 @@ TEST(PortFailureAdviceOnWindows, NamesTheCauseForTheCodesAPortGives) {
   EXPECT_EQ(PortFailureAdvice(ERROR_INVALID_PARAMETER), "");
 }
 
+// The table names each port as it is typed after -p on Windows: COM1, not \\.\COM1.
+TEST_F(CliOnWine, PortsTableShowsComNames) {
+  const TRun run = RunCli({"ports"});
+  ASSERT_EQ(run.status, 0u) << run.err;
+  EXPECT_EQ(run.out.rfind("PORT", 0), 0u) << run.out;
+  EXPECT_TRUE(Contains(run.out, "\nCOM")) << run.out;
+  EXPECT_FALSE(Contains(run.out, "\\\\.\\")) << run.out;
+}
+
 TEST_F(CliOnWine, PortsAsJson) {
   const TRun run = RunCli({"ports", "--json"});
   ASSERT_EQ(run.status, 0u) << run.err;

@@ -6,6 +6,7 @@
 
 #include "cli/command_line.h"
 #include "cli/commands.h"
+#include "cli/help_texts.h"
 #include "cli/messages.h"
 #include "cli/platform.h"
 #include "cli/session.h"
@@ -28,7 +29,7 @@ TExitStatus Dispatch(const TCommand& command, TWords words) {
   const std::vector<TOptionSpec> options = OptionsOf(command);
   const TArguments arguments(words, options);
   if (arguments.Has("help")) {
-    std::cout << Tr(command.usage);
+    std::cout << HelpText(command.usage);
     return TExitStatus::Done;
   }
   CheckPositional(command, arguments);
@@ -57,7 +58,7 @@ int RunCli(int argc, char** argv) {
     return static_cast<int>(TExitStatus::Done);
   }
   if (verb == "--version") {
-    std::cout << "tarvi-cli 1.0.0\n";
+    std::cout << "tarvi-cli " TARVI_VERSION "\n";
     return static_cast<int>(TExitStatus::Done);
   }
   // Not for operators: the build writes the installed completion with it.

@@ -25,7 +25,7 @@ fails with its reason (failed).
 
 The plan is CSV with a header row, e.g.
   port,address,rate,power_up,on_command,remember,new_address,new_rate
-  /dev/ttyUSB0,247,9600,0,2,yes,5,19200
+  {plan-port},247,9600,0,2,yes,5,19200
 port and address are required, rate is the rate the device answers at now (default 9600), an
 empty cell leaves that setting as it is. A device that already took its new address and rate is
 found there, so a plan can be applied again.

@@ -5,19 +5,10 @@
 #include "cli/commands.h"
 #include "cli/json_writer.h"
 #include "cli/messages.h"
+#include "cli/port_shown.h"
 #include "cli/session.h"
 #include "serial/port_discovery.h"
 #include "serial/serial_device.h"
-
-const char kPortsUsage[] = N_(R"(Usage: tarvi-cli ports [--json] [-q]
-Lists the serial ports of this machine in natural order (ttyS2 before ttyS10), with the driver,
-the USB vendor:product and serial number of an adapter, and its stable /dev/serial/by-id name,
-which stays the same whichever socket the adapter is plugged into.
-
-      --json           one JSON document on standard output
-  -q, --quiet          no output
-  -h, --help           this help
-)");
 
 namespace {
 
@@ -55,7 +46,7 @@ std::string PortsJson(const std::vector<TPortDetails>& ports) {
   return writer.EndArray().EndObject().Text();
 }
 
-// A table with a column each for the path, the driver, the USB ids, the serial number and the
+// A table with a column each for the port, the driver, the USB ids, the serial number and the
 // stable names.
 void ShowPorts(const std::vector<TPortDetails>& ports) {
   if (ports.empty()) {
@@ -69,7 +60,7 @@ void ShowPorts(const std::vector<TPortDetails>& ports) {
                            std::max<std::size_t>(9, DisplayWidth(headers[2])),
                            DisplayWidth(headers[3])};
   for (const TPortDetails& port : ports) {
-    widths[0] = std::max(widths[0], DisplayWidth(TSerialDevice::PathOf(port.name)));
+    widths[0] = std::max(widths[0], DisplayWidth(PortShown(port.name)));
     widths[1] = std::max(widths[1], DisplayWidth(OrDash(port.driver)));
     widths[3] = std::max(widths[3], DisplayWidth(OrDash(port.serialNumber)));
   }
@@ -85,8 +76,7 @@ void ShowPorts(const std::vector<TPortDetails>& ports) {
     std::string byId = port.byIdPaths.empty() ? "-" : port.byIdPaths.front();
     for (std::size_t i = 1; i < port.byIdPaths.size(); ++i)
       byId += " " + port.byIdPaths[i];
-    row(TSerialDevice::PathOf(port.name), OrDash(port.driver), usb, OrDash(port.serialNumber),
-        byId);
+    row(PortShown(port.name), OrDash(port.driver), usb, OrDash(port.serialNumber), byId);
   }
 }
 

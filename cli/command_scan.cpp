@@ -110,8 +110,7 @@ class TScan {
       : session_(session), options_(options), started_(std::chrono::steady_clock::now()) {
     showBar_ = StderrIsTerminal() && !session.Options().quiet;
     session_.BeforeOutput = [this] {
-      if (barShown_) std::cerr << kClearProgressLine << std::flush;
-      barShown_ = false;
+      if (bar_.Shown()) std::cerr << bar_.Clear() << std::flush;
     };
   }
 
@@ -183,8 +182,7 @@ class TScan {
                              static_cast<unsigned>(r + 1),
                              static_cast<unsigned>(rates.size()),
                              std::chrono::seconds(static_cast<long long>(left + 0.5))};
-    std::cerr << '\r' << ProgressLine(progress, TerminalColumns()) << std::flush;
-    barShown_ = true;
+    std::cerr << bar_.Draw(ProgressLine(progress, TerminalColumns())) << std::flush;
   }
 
   void Report(TDeviceLine& line, std::uint8_t baudIndex, const TProbeResult& result) {
@@ -275,7 +273,7 @@ class TScan {
   TScanOptions options_;  // a copy: a raw network port narrows its rates
   const std::chrono::steady_clock::time_point started_;
   bool showBar_ = false;
-  bool barShown_ = false;
+  TProgressBar bar_{StderrTakesEscapes()};
   bool stopped_ = false;
   unsigned probes_ = 0;
   unsigned found_ = 0;

@@ -1,5 +1,6 @@
 // The table of the subcommands and the overview help made from it.
 #include "cli/commands.h"
+#include "cli/help_texts.h"
 #include "cli/messages.h"
 #include "cli/settings.h"
 
@@ -116,7 +117,7 @@ constexpr const char* kOverviewTail = N_(R"(
 line rate, default 9600), --timeout MS, --json, --trace, -q.
 
 Exit status: 0 done; 1 a device failed (no answer, CRC error, exception, wrong reply); 2 a
-mistake on the command line or in a plan; 3 the port cannot be used.
+mistake on the command line or in a plan; 3 the port cannot be used.{exit-status}
 )");
 
 }  // namespace
@@ -149,5 +150,5 @@ std::string OverviewHelp() {
   for (const TCommand& command : kCommands)
     text +=
         "  " + PadRight(Tr(command.synopsis.data()), 24) + " " + Tr(command.summary.data()) + "\n";
-  return text + Tr(kOverviewTail);
+  return text + HelpText(kOverviewTail);
 }

@@ -65,7 +65,6 @@ TExitStatus RunOff(const TInvocation& invocation);
 TExitStatus RunWatch(const TInvocation& invocation);
 TExitStatus RunSet(const TInvocation& invocation);
 TExitStatus RunApply(const TInvocation& invocation);
-extern const char kPortsUsage[];
 extern const char kScanUsage[];
 extern const char kReadUsage[];
 extern const char kSwitchUsage[];

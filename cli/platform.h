@@ -8,11 +8,17 @@
 #include <string>
 
 // Makes the terminal show the program's UTF-8 output as it is (on Windows the console's output
-// code page, which comes back at exit); nothing where terminals take UTF-8 already.
+// code page, which comes back at exit) and, on Windows, has a console on standard error draw
+// escape sequences (its mode comes back at exit); nothing where terminals do both already.
 void SetUpConsole();
 
 // True when standard error is a terminal (a progress bar is then shown there).
 bool StderrIsTerminal();
+
+// True when the terminal on standard error draws escape sequences such as "erase to the end of
+// the line" (on Windows: once SetUpConsole has turned that on; a console before Windows 10
+// refuses). Where false, the progress bar is redrawn with carriage returns and spaces only.
+bool StderrTakesEscapes();
 
 // The width of the terminal on standard error in columns; 80 when it cannot be told.
 int TerminalColumns();

@@ -26,6 +26,10 @@ extern "C" void OnStopSignal(int signalNumber) {
 
 void SetUpConsole() {}
 
+bool StderrTakesEscapes() {
+  return true;  // every terminal a Linux program meets draws them
+}
+
 bool StderrIsTerminal() {
   return isatty(STDERR_FILENO) == 1;
 }

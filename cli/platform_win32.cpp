@@ -34,25 +34,61 @@ HANDLE StderrHandle() {
   return GetStdHandle(STD_ERROR_HANDLE);
 }
 
+#ifndef ENABLE_VIRTUAL_TERMINAL_PROCESSING
+#define ENABLE_VIRTUAL_TERMINAL_PROCESSING 0x0004
+#endif
+
 UINT consoleOutputCodePage = 0;
+DWORD stderrConsoleMode = 0;  // the mode to restore at exit; 0: nothing changed
+bool stderrTakesEscapes = false;
 
 void RestoreConsoleOutputCodePage() {
   SetConsoleOutputCP(consoleOutputCodePage);
 }
 
-}  // namespace
+void RestoreStderrConsoleMode() {
+  SetConsoleMode(StderrHandle(), stderrConsoleMode);
+}
 
-void SetUpConsole() {
+// A console draws escape sequences once its output mode asks for their processing (Windows 10
+// and later); an older one refuses the mode and would show them as text.
+void SetUpEscapes() {
+  DWORD mode = 0;
+  if (!GetConsoleMode(StderrHandle(), &mode)) return;  // not a console: no bar is drawn
+  if ((mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0) {
+    stderrTakesEscapes = true;
+    return;
+  }
+  if (!SetConsoleMode(StderrHandle(), mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING)) return;
+  stderrTakesEscapes = true;
+  stderrConsoleMode = mode;
+  std::atexit(RestoreStderrConsoleMode);
+}
+
+void SetUpCodePage() {
   // The program writes UTF-8 (the model names are Cyrillic, and so are the Russian texts). A
   // console shows the bytes in its output code page, so that becomes UTF-8 while the program
   // runs, and the console's own page comes back at exit. Output to a file or a pipe is UTF-8
   // either way.
-  if (consoleOutputCodePage != 0) return;
   const UINT current = GetConsoleOutputCP();
   if (current == 0 || current == CP_UTF8) return;  // no console, or UTF-8 already
   if (!SetConsoleOutputCP(CP_UTF8)) return;
   consoleOutputCodePage = current;
   std::atexit(RestoreConsoleOutputCodePage);
+}
+
+}  // namespace
+
+void SetUpConsole() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  SetUpCodePage();
+  SetUpEscapes();
+}
+
+bool StderrTakesEscapes() {
+  return stderrTakesEscapes;
 }
 
 bool StderrIsTerminal() {

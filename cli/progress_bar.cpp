@@ -32,3 +32,32 @@ std::string ProgressLine(const TProgress& progress, int columns) {
   line += text;
   return line;
 }
+
+namespace {
+
+constexpr const char* kEraseToEndOfLine = "\033[K";
+
+}  // namespace
+
+std::string TProgressBar::Draw(const std::string& line) {
+  const std::size_t width = DisplayWidth(line);
+  std::string bytes(1, '\r');  // appended, not "\r" + line: GCC 12's false -Wrestrict again
+  bytes += line;
+  if (escapes_) {
+    bytes += kEraseToEndOfLine;
+  } else if (shown_ && width_ > width) {
+    bytes.append(width_ - width, ' ');
+  }
+  shown_ = true;
+  width_ = width;
+  return bytes;
+}
+
+std::string TProgressBar::Clear() {
+  if (!shown_) return {};
+  shown_ = false;
+  std::string bytes(1, '\r');
+  if (escapes_) return bytes += kEraseToEndOfLine;
+  bytes.append(width_, ' ');
+  return bytes += '\r';
+}

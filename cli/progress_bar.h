@@ -1,6 +1,7 @@
-// The text of the scan's progress bar on a terminal: a bar, the address and rate being probed,
-// how far the scan is, and the time left. Pure; the caller writes it to standard error after a
-// carriage return and clears it (ClearProgressLine) before any other output.
+// The scan's progress bar on a terminal: the text of its line (a bar, the address and rate being
+// probed, how far the scan is, and the time left), and the bytes that draw that line over the
+// one before and clear it before any other output. Pure; the caller writes the bytes to standard
+// error.
 #pragma once
 
 #include <chrono>
@@ -19,5 +20,21 @@ struct TProgress {
 // Fits in `columns` (the line never wraps; at least the numbers are kept when it is narrow).
 std::string ProgressLine(const TProgress& progress, int columns);
 
-// Carriage return and "erase to the end of the line".
-inline constexpr const char* kClearProgressLine = "\r\033[K";
+// Draws the line again and again in place. With escape sequences each line ends with "erase to
+// the end of the line"; a console that refuses them (Windows before 10 shows them as text) gets
+// a carriage return and spaces only, as many as cover what the line before left.
+class TProgressBar {
+ public:
+  explicit TProgressBar(bool escapes) : escapes_(escapes) {}
+
+  // The bytes that show `line` in place of the line shown before, if any.
+  std::string Draw(const std::string& line);
+  // The bytes that leave the cursor at the start of an empty line; none when nothing is shown.
+  std::string Clear();
+  bool Shown() const { return shown_; }
+
+ private:
+  bool escapes_;
+  bool shown_ = false;
+  std::size_t width_ = 0;  // characters of the line shown
+};

@@ -8,6 +8,7 @@
 #include "console/console_look.h"
 #include "console/main_window.h"
 #include "console/repeat_icon.h"
+#include "console/text_fit.h"
 #include "protocol/device_modes.h"
 #include "protocol/link_state.h"
 
@@ -19,6 +20,27 @@ QLabel* MakeLabel(const QString& caption, QWidget* parent, QPoint at) {
   label->adjustSize();
   label->move(at);
   return label;
+}
+
+// Shrinks a caption's font where the face in use draws it wider than its control's room.
+void FitCaption(QWidget* control, const QString& caption, int room) {
+  const QFont fitting = FittingFont(control->font(), caption, room);
+  if (fitting.pixelSize() != control->font().pixelSize()) control->setFont(fitting);
+}
+
+void FitCheckBoxCaption(QCheckBox* box) {
+  const QStyle* style = box->style();
+  const int room = box->width() - style->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, box) -
+                   style->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, box);
+  FitCaption(box, box->text(), room);
+}
+
+void FitButtonCaption(QPushButton* button) {
+  const QStyle* style = button->style();
+  int room = button->width() - style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button) -
+             2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button);
+  if (!button->icon().isNull()) room -= button->iconSize().width() + 4;
+  FitCaption(button, button->text(), room);
 }
 
 QPushButton* MakeButton(const QString& caption, QWidget* parent, QRect geometry) {
@@ -144,6 +166,9 @@ void TForm1::BuildCommandRow() {
   TeButton4 = MakeButton(QStringLiteral("&ЗАПРОС ПАРАМЕТРОВ"), TeGroupBox1, {226, 360, 193, 25});
   TeButton4->setIcon(MakeRepeatIcon());
   TeButton4->setIconSize(QSize(16, 16));
+  FitCheckBoxCaption(TeCheckBox1);
+  for (QPushButton* button : {TeButton2, TeButton3, TeButton4})
+    FitButtonCaption(button);
 
   TeMemo1 = new TTrafficLog(TeGroupBox1);
   TeMemo1->setGeometry(15, 406, 404, 97);

@@ -33,6 +33,7 @@
 #include "serial/device_layer.h"
 #include "serial/network_port_name.h"
 #include "serial/network_session.h"
+#include "serial/read_timeouts.h"
 #include "serial/stop_signal.h"
 #include "serial/telnet_codec.h"
 
@@ -440,8 +441,9 @@ TIoResult TNetworkDevice::Read(void* buffer, int count) {
     std::lock_guard lock(rxMutex_);
     t = timeouts_;
   }
-  // The read time-outs as serial_device_linux.cpp gives them.
-  const TReadPlan plan = ReadPlanOf(t, count);
+  const TReadTimeouts plan = ReadTimeoutsOf(t, count);
+  const bool takeWhatIsThere = plan.mode == TReadMode::Immediate;
+  const bool returnOnFirst = plan.mode == TReadMode::FirstBytes;
   Deadline total;
   if (plan.totalMs) total = AfterMs(*plan.totalMs);
 
@@ -464,15 +466,15 @@ TIoResult TNetworkDevice::Read(void* buffer, int count) {
       if (result.count < count && input.empty()) error = connectionError_;
     }
     if (took > 0) {
-      if (plan.returnOnFirst) break;
-      if (plan.intervalMs) interval = AfterMs(*plan.intervalMs);
+      if (returnOnFirst) break;
+      if (plan.intervalMs != 0) interval = AfterMs(plan.intervalMs);
       continue;
     }
     if (error != 0) {
       result.error = error;
       break;
     }
-    if (plan.takeWhatIsThere) break;
+    if (takeWhatIsThere) break;
     Deadline deadline = total;
     if (interval && (!deadline || *interval < *deadline)) deadline = interval;
     pollfd fds[3] = {{fd_, POLLIN, 0}, {abortFd_, POLLIN, 0}, {dataFd_, POLLIN, 0}};

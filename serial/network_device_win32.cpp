@@ -35,6 +35,7 @@
 #include "serial/device_layer.h"
 #include "serial/network_port_name.h"
 #include "serial/network_session.h"
+#include "serial/read_timeouts.h"
 #include "serial/stop_signal.h"
 
 namespace {
@@ -487,8 +488,10 @@ TIoResult TNetworkDevice::Read(void* buffer, int count) {
     std::lock_guard lock(rxMutex_);
     t = timeouts_;
   }
-  // The read time-outs as the system's serial driver gives them (serial_device_win32.cpp).
-  const TReadPlan plan = ReadPlanOf(t, count);
+  // The read time-outs as a local port carries them out.
+  const TReadTimeouts plan = ReadTimeoutsOf(t, count);
+  const bool takeWhatIsThere = plan.mode == TReadMode::Immediate;
+  const bool returnOnFirst = plan.mode == TReadMode::FirstBytes;
   Deadline total;
   if (plan.totalMs) total = AfterMs(*plan.totalMs);
 
@@ -511,15 +514,15 @@ TIoResult TNetworkDevice::Read(void* buffer, int count) {
       if (result.count < count && input.empty()) error = connectionError_;
     }
     if (took > 0) {
-      if (plan.returnOnFirst) break;
-      if (plan.intervalMs) interval = AfterMs(*plan.intervalMs);
+      if (returnOnFirst) break;
+      if (plan.intervalMs != 0) interval = AfterMs(plan.intervalMs);
       continue;
     }
     if (error != 0) {
       result.error = error;
       break;
     }
-    if (plan.takeWhatIsThere) break;
+    if (takeWhatIsThere) break;
     Deadline deadline = total;
     if (interval && (!deadline || *interval < *deadline)) deadline = interval;
     const HANDLE handles[3] = {abortEvent_, socketEvent_, dataEvent_};

@@ -4,7 +4,6 @@ namespace network {
 
 namespace {
 
-constexpr std::uint32_t kMaxTimeout = 0xFFFFFFFFu;
 
 bool WeOffer(std::uint8_t option) {
   return option == telnet::kOptionBinary || option == telnet::kOptionSuppressGoAhead ||
@@ -182,24 +181,6 @@ telnet::Bytes TSession::PurgeRequest() {
   telnet::Bytes purge;
   telnet::AppendComPortCommand(purge, telnet::cpcPurgeData, {telnet::kPurgeBoth});
   return purge;
-}
-
-TReadPlan ReadPlanOf(const TTimeoutSettings& t, int count) {
-  TReadPlan plan;
-  plan.takeWhatIsThere =
-      t.readInterval == kMaxTimeout && t.readTotalMultiplier == 0 && t.readTotalConstant == 0;
-  plan.returnOnFirst = t.readInterval == kMaxTimeout && t.readTotalMultiplier == kMaxTimeout &&
-                       t.readTotalConstant != 0 && t.readTotalConstant != kMaxTimeout;
-  if (plan.returnOnFirst) {
-    plan.totalMs = t.readTotalConstant;
-  } else if (t.readTotalMultiplier != 0 || t.readTotalConstant != 0) {
-    plan.totalMs = std::uint64_t{t.readTotalMultiplier} * static_cast<std::uint64_t>(count) +
-                   t.readTotalConstant;
-  }
-  if (!plan.returnOnFirst && t.readInterval != 0 && t.readInterval != kMaxTimeout) {
-    plan.intervalMs = t.readInterval;
-  }
-  return plan;
 }
 
 std::optional<std::uint64_t> WriteLimitMs(const TTimeoutSettings& t, int count) {

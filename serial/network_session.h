@@ -94,17 +94,6 @@ class TSession {
   bool controlWaitSpent_ = false;
 };
 
-// The read time-outs of serial_device.h as a wait loop carries them out: take what is there and
-// return; return with the first bytes or after the total; or wait for the count until the total
-// time-out or the interval after the last byte, whichever ends first.
-struct TReadPlan {
-  bool takeWhatIsThere = false;
-  bool returnOnFirst = false;
-  std::optional<std::uint64_t> totalMs;     // from the start of the read
-  std::optional<std::uint32_t> intervalMs;  // after each byte
-};
-TReadPlan ReadPlanOf(const TTimeoutSettings& timeouts, int count);
-
 // The write time-outs: the whole write's limit, none when both are 0.
 std::optional<std::uint64_t> WriteLimitMs(const TTimeoutSettings& timeouts, int count);
 

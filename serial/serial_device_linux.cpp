@@ -21,6 +21,7 @@
 #include "serial/device_layer.h"
 #include "serial/line_settings_termios2.h"
 #include "serial/modem_watch_linux.h"
+#include "serial/read_timeouts.h"
 #include "serial/serial_device.h"
 #include "serial/stop_signal.h"
 
@@ -28,8 +29,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using Deadline = std::optional<Clock::time_point>;
-
-constexpr std::uint32_t kMaxTimeout = 0xFFFFFFFFu;
 
 // Pseudo-terminals and some adapters have no modem lines; their ioctls answer one of these.
 bool NoModemLines(int error) {
@@ -328,24 +327,11 @@ TIoResult TOsDevice::Read(void* buffer, int count) {
   if (p_->fd_ < 0) return {0, EBADF};
   if (count <= 0) return {0, 0};
   if (p_->aborted_.load()) return {0, ECANCELED};
-  const TTimeoutSettings t = p_->CurrentTimeouts();
-  // The read time-outs as a serial driver gives them: an interval of "maximum" with no totals
-  // takes what is there; with a total multiplier of "maximum" too, it waits up to the constant
-  // for a first byte; otherwise the totals bound the whole read and the interval the silence
-  // after a byte (0 = not used).
-  const bool takeWhatIsThere =
-      t.readInterval == kMaxTimeout && t.readTotalMultiplier == 0 && t.readTotalConstant == 0;
-  const bool returnOnFirst = t.readInterval == kMaxTimeout &&
-                             t.readTotalMultiplier == kMaxTimeout && t.readTotalConstant != 0 &&
-                             t.readTotalConstant != kMaxTimeout;
+  const TReadTimeouts plan = ReadTimeoutsOf(p_->CurrentTimeouts(), count);
+  const bool takeWhatIsThere = plan.mode == TReadMode::Immediate;
+  const bool returnOnFirst = plan.mode == TReadMode::FirstBytes;
   Deadline total;
-  if (returnOnFirst) {
-    total = After(t.readTotalConstant);
-  } else if (t.readTotalMultiplier != 0 || t.readTotalConstant != 0) {
-    total = After(std::uint64_t{t.readTotalMultiplier} * static_cast<std::uint64_t>(count) +
-                  t.readTotalConstant);
-  }
-  const bool useInterval = !returnOnFirst && t.readInterval != 0 && t.readInterval != kMaxTimeout;
+  if (plan.totalMs) total = After(*plan.totalMs);
 
   auto* bytes = static_cast<unsigned char*>(buffer);
   TIoResult result;
@@ -357,7 +343,7 @@ TIoResult TOsDevice::Read(void* buffer, int count) {
       result.count += static_cast<int>(n);
       p_->bytesRead_.fetch_add(static_cast<std::uint64_t>(n));
       if (returnOnFirst) break;
-      if (useInterval) interval = After(t.readInterval);
+      if (plan.intervalMs != 0) interval = After(plan.intervalMs);
       continue;
     }
     if (n == 0) {  // end of file on a tty: the other side or the adapter has gone

@@ -12,6 +12,7 @@
 
 #include "serial/device_layer.h"
 #include "serial/line_settings_win32.h"
+#include "serial/read_timeouts.h"
 #include "serial/serial_device.h"
 #include "serial/stop_signal.h"
 
@@ -37,25 +38,8 @@ class EventHandle {
   HANDLE handle_;
 };
 
-bool RunningOnWine() {
-  const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
-
-// The two read modes that Windows' serial drivers give a meaning of their own (interval at its
-// maximum): "take what is there and return at once" (totals 0), and "return with the first
-// bytes, or with none after the constant" (multiplier at its maximum too).
-enum class TReadMode { Plain, Immediate, FirstBytes };
-
-TReadMode ReadModeOf(const TTimeoutSettings& t) {
-  constexpr std::uint32_t kMax = MAXDWORD;
-  if (t.readInterval != kMax) return TReadMode::Plain;
-  if (t.readTotalMultiplier == 0 && t.readTotalConstant == 0) return TReadMode::Immediate;
-  if (t.readTotalMultiplier == kMax && t.readTotalConstant != 0 && t.readTotalConstant != kMax) {
-    return TReadMode::FirstBytes;
-  }
-  return TReadMode::Plain;
-}
+// The bound of a read that takes bytes the input queue already holds.
+constexpr DWORD kQueuedReadBoundMs = 50;
 
 HANDLE NewManualResetEvent() {
   return CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -109,12 +93,12 @@ struct TOsDevice::Platform {
   HANDLE abortEvent = nullptr;           // manual-reset, raised by AbortTransfers until Close
   std::atomic<bool> parityCheck{false};  // of the line settings in force, for the error query
 
-  // Wine 8 does not know the two special read modes on a serial port: such a read waits until
-  // its whole count is in, for ever. Under wine they are carried out here instead, with the
-  // input queue's count and a one-byte read under a plain total time-out (which wine keeps);
-  // on Windows the driver does it. Touched by the thread that reads.
-  const bool emulateReadModes = RunningOnWine();
-  TReadMode readMode = TReadMode::Plain;
+  // The two special read modes (read_timeouts.h) are carried out here, not left to the
+  // driver: the port's time-outs are then 0, 0 and a constant, and a read asks the driver only
+  // for one byte under that plain total time-out and for what the input queue already holds.
+  // Drivers differ in those modes (wine's waits for the whole count, for ever), a plain total
+  // time-out every driver keeps. Touched by the thread that reads.
+  TReadMode readMode = TReadMode::Bounded;
 
   // Monitor side, touched only by the monitor thread (and by Begin/EndMonitoring while no
   // monitor waits). The OVERLAPPED of a pending event wait must live until the wait has ended.
@@ -152,11 +136,10 @@ struct TOsDevice::Platform {
     return {static_cast<int>(done), 0};
   }
 
-  // Under wine only (emulateReadModes): what Windows' driver does in the two special read
-  // modes. "Immediate" reads what the input queue holds; "FirstBytes" first waits for one byte
-  // for at most the total constant (the port's time-outs are then 0, 0, constant), and adds
-  // what came with it. Either way the last read asks only for bytes that are already there.
-  TIoResult ReadInWinesPlace(void* buffer, int count) {
+  // A read in one of the two special modes. "Immediate" reads what the input queue holds;
+  // "FirstBytes" first waits for one byte for at most the total constant, and adds what came
+  // with it. Either way the last read asks only for bytes that are already there.
+  TIoResult ReadSpecialMode(void* buffer, int count) {
     auto* bytes = static_cast<std::uint8_t*>(buffer);
     TIoResult result;
     if (readMode == TReadMode::FirstBytes) {
@@ -248,11 +231,14 @@ int TOsDevice::ApplyLineSettings(const TLineSettings& s) {
 int TOsDevice::SetTimeouts(const TTimeoutSettings& t) {
   COMMTIMEOUTS timeouts{t.readInterval, t.readTotalMultiplier, t.readTotalConstant,
                         t.writeTotalMultiplier, t.writeTotalConstant};
-  const TReadMode mode = p_->emulateReadModes ? ReadModeOf(t) : TReadMode::Plain;
-  if (mode != TReadMode::Plain) {
-    // Wine: the one-byte read waits for the constant at most (see Read).
+  const TReadMode mode = ReadTimeoutsOf(t, 0).mode;
+  if (mode != TReadMode::Bounded) {
+    // A plain total time-out for the reads of ReadSpecialMode: the constant for the first byte,
+    // and a short bound for taking bytes already queued (they come at once; the bound only
+    // keeps a queue emptied meanwhile by a purge from holding the read for ever).
     timeouts.ReadIntervalTimeout = 0;
     timeouts.ReadTotalTimeoutMultiplier = 0;
+    if (mode == TReadMode::Immediate) timeouts.ReadTotalTimeoutConstant = kQueuedReadBoundMs;
   }
   if (!SetCommTimeouts(p_->port, &timeouts)) return LastError();
   p_->readMode = mode;
@@ -265,7 +251,7 @@ TIoResult TOsDevice::Write(const void* buffer, int count) {
 }
 
 TIoResult TOsDevice::Read(void* buffer, int count) {
-  if (p_->readMode != TReadMode::Plain && count > 0) return p_->ReadInWinesPlace(buffer, count);
+  if (p_->readMode != TReadMode::Bounded && count > 0) return p_->ReadSpecialMode(buffer, count);
   TIoResult result = p_->Transfer(false, buffer, count);
   // A read that its time-outs end is complete with the bytes it got, none perhaps: Windows
   // reports it as success. Wine fails it with ERROR_TIMEOUT instead, with the bytes it got in

@@ -31,6 +31,34 @@ TEST(ProgressLine, FitsTheTerminalAndShowsWhereTheScanIs) {
   EXPECT_EQ(wide.front(), '[');
 }
 
+// The bytes of a scan's bar on the console: a longer line, a shorter one (Cyrillic: widths in
+// characters), then the clear before other output, with escape sequences and without.
+TEST(ProgressBar, RedrawsInPlaceWithOrWithoutEscapeSequences) {
+  const std::string longer = "[##..] 12/247";
+  const std::string shorter = "[#] 9/ПЯТЬ";  // 10 characters, 14 bytes
+  const struct {
+    bool escapes;
+    std::string first, second, clear;
+  } cases[] = {
+      {true, "\r" + longer + "\033[K", "\r" + shorter + "\033[K", "\r\033[K"},
+      {false, "\r" + longer, "\r" + shorter + "   ", "\r" + std::string(10, ' ') + "\r"},
+  };
+  for (const auto& c : cases) {
+    TProgressBar bar(c.escapes);
+    EXPECT_EQ(bar.Clear(), "") << "nothing shown yet";
+    EXPECT_EQ(bar.Draw(longer), c.first) << c.escapes;
+    EXPECT_EQ(bar.Draw(shorter), c.second) << c.escapes;
+    EXPECT_TRUE(bar.Shown());
+    EXPECT_EQ(bar.Clear(), c.clear) << c.escapes;
+    EXPECT_FALSE(bar.Shown());
+    EXPECT_EQ(bar.Clear(), "");
+    if (!c.escapes) {
+      const std::string drawn = bar.Draw(longer) + bar.Draw(shorter) + bar.Clear();
+      EXPECT_EQ(drawn.find('\033'), std::string::npos) << "no escape sequence at all";
+    }
+  }
+}
+
 }  // namespace
 
 // Widths are characters whatever the locale: Cyrillic takes two bytes, one column.

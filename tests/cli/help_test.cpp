@@ -39,6 +39,8 @@ TEST_P(CliHelp, RussianNamesTheOptionsOfTheEnglish) {
   EXPECT_NE(russian.out, english.out);
   EXPECT_NE(russian.out.find("Запуск: tarvi-cli"), std::string::npos) << russian.out;
   EXPECT_EQ(english.out.find("Запуск"), std::string::npos) << english.out;
+  for (const TCliRun* run : {&english, &russian})
+    EXPECT_EQ(run->out.find('{'), std::string::npos) << "a piece not put in: " << run->out;
   const std::set<std::string> named = OptionsNamed(english.out);
   EXPECT_FALSE(named.empty());
   EXPECT_EQ(OptionsNamed(russian.out), named) << russian.out;

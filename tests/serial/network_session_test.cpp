@@ -102,30 +102,4 @@ TEST(NetworkSession, DataIsDoubledOnTelnetOnlyAndCountedByDataBytes) {
   EXPECT_EQ(Input(raw), (std::vector<std::uint8_t>{0xFF, 0xFF}));
 }
 
-TEST(NetworkSession, ReadTimeoutsBecomeAPlan) {
-  constexpr std::uint32_t kMax = 0xFFFFFFFFu;
-  const struct {
-    const char* name;
-    TTimeoutSettings timeouts;
-    bool takeWhatIsThere;
-    bool returnOnFirst;
-    std::optional<std::uint64_t> totalMs;
-    std::optional<std::uint32_t> intervalMs;
-  } cases[] = {
-      {"what is there", {kMax, 0, 0, 0, 0}, true, false, std::nullopt, std::nullopt},
-      {"first bytes or the constant", {kMax, kMax, 250, 0, 0}, false, true, 250, std::nullopt},
-      {"interval and total", {150, 2, 100, 0, 0}, false, false, 2 * 10 + 100, 150},
-      {"interval alone", {150, 0, 0, 0, 0}, false, false, std::nullopt, 150},
-      {"no time-outs: the whole count", {0, 0, 0, 0, 0}, false, false, std::nullopt, std::nullopt},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    const network::TReadPlan plan = network::ReadPlanOf(c.timeouts, 10);
-    EXPECT_EQ(plan.takeWhatIsThere, c.takeWhatIsThere);
-    EXPECT_EQ(plan.returnOnFirst, c.returnOnFirst);
-    EXPECT_EQ(plan.totalMs, c.totalMs);
-    EXPECT_EQ(plan.intervalMs, c.intervalMs);
-  }
-}
-
 }  // namespace

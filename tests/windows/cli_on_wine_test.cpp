@@ -227,18 +227,17 @@ TEST_F(CliOnWine, APortThatDoesNotExistEndsWithStatusThree) {
 }
 
 TEST_F(CliOnWine, APortHeldByAnotherProgram) {
+  if (RunningOnWine()) {
+    GTEST_SKIP() << "wine does not keep a COM port to its first opener: a second open without "
+                    "sharing succeeds (and the program reads the device), where Windows refuses "
+                    "it with ERROR_ACCESS_DENIED";
+  }
   // The other program: a handle of this process, opened without sharing.
   HANDLE holder = CreateFileA(("\\\\.\\" + port_).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                               OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
   const TRun run = RunCli({"read", "-p", port_, "-a", "247", kGap});
   CloseHandle(holder);
-  if (RunningOnWine()) {
-    // Wine does not keep a COM port to its first opener: the second open succeeds, and the
-    // program reads the device. Windows refuses it with ERROR_ACCESS_DENIED (the branch below).
-    EXPECT_EQ(run.status, 0u) << run.err;
-    return;
-  }
   EXPECT_EQ(run.status, 3u) << run.out << run.err;
   EXPECT_TRUE(Contains(run.err, "(win error code: 5)")) << run.err;
   EXPECT_TRUE(Contains(run.err, "another program holds the port")) << run.err;
@@ -420,6 +419,15 @@ TEST_F(CliOverNetworkOnWine, ConnectionFailuresEndWithStatusThreeAndAdvice) {
   closesocket(mute);
 }
 
+// The table names each port as it is typed after -p on Windows: COM1, not \\.\COM1.
+TEST_F(CliOnWine, PortsTableShowsComNames) {
+  const TRun run = RunCli({"ports"});
+  ASSERT_EQ(run.status, 0u) << run.err;
+  EXPECT_EQ(run.out.rfind("PORT", 0), 0u) << run.out;
+  EXPECT_TRUE(Contains(run.out, "\nCOM")) << run.out;
+  EXPECT_FALSE(Contains(run.out, "\\\\.\\")) << run.out;
+}
+
 TEST_F(CliOnWine, PortsAsJson) {
   const TRun run = RunCli({"ports", "--json"});
   ASSERT_EQ(run.status, 0u) << run.err;
@@ -431,6 +439,34 @@ TEST_F(CliOnWine, PortsAsJson) {
   for (const TJsonValue& port : (*document)["ports"].items) {
     EXPECT_EQ(port["name"].text.rfind("COM", 0), 0u) << run.out;
     EXPECT_FALSE(port["driver"].text.empty()) << run.out;
+  }
+}
+
+// The help of the Windows build names Windows' things: COM names and Device Manager, how cmd
+// and PowerShell show the exit status; nothing of Linux's device paths. In Russian as well.
+TEST(CliHelpOnWindows, NamesWindowsThingsInEnglishAndRussian) {
+  const struct {
+    const char* language;
+    const char* deviceManager;
+  } languages[] = {{"C", "Device Manager"}, {"ru", "Диспетчер устройств"}};
+  for (const auto& language : languages) {
+    SetEnvironmentVariableA("LANG", language.language);
+    const TRun overview = RunCli({"--help"});
+    const TRun read = RunCli({"read", "--help"});
+    const TRun ports = RunCli({"ports", "--help"});
+    const TRun apply = RunCli({"apply", "--help"});
+    SetEnvironmentVariableA("LANG", nullptr);
+    for (const TRun* run : {&overview, &read, &ports, &apply}) {
+      EXPECT_EQ(run->status, 0u) << run->err;
+      EXPECT_FALSE(Contains(run->out, "/dev/")) << run->out;
+      EXPECT_FALSE(Contains(run->out, "{")) << "a marker left: " << run->out;
+    }
+    EXPECT_TRUE(Contains(overview.out, "%ERRORLEVEL%")) << overview.out;
+    EXPECT_TRUE(Contains(read.out, "COM12, \\\\.\\COM12")) << read.out;
+    EXPECT_TRUE(Contains(read.out, language.deviceManager)) << read.out;
+    EXPECT_TRUE(Contains(ports.out, language.deviceManager)) << ports.out;
+    EXPECT_TRUE(Contains(ports.out, "COM2")) << ports.out;
+    EXPECT_TRUE(Contains(apply.out, "  COM3,247,9600")) << apply.out;
   }
 }
 

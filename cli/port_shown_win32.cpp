@@ -1,0 +1,5 @@
+#include "cli/port_shown.h"
+
+std::string PortShown(const std::string& portName) {
+  return portName;
+}

@@ -85,8 +85,20 @@ TEST_F(GatewayTest, TelnetGivesTheVerdictsOfALocalPort) {
   sim::TVirtualDevice& device = telnetBus_->AddDevice(At(247));
   // The line itself first, while ser2net does not hold it.
   StartLines();
+  // Bytes a fault sends after the read has its reply (extra bytes) must not reach the next
+  // case's read: each case begins once the line has been quiet for 150 ms.
+  const auto waitForQuietLine = [&] {
+    std::size_t sent = telnetBus_->BytesSent();
+    for (int i = 0; i < 20; ++i) {
+      std::this_thread::sleep_for(150ms);
+      const std::size_t now = telnetBus_->BytesSent();
+      if (now == sent) return;
+      sent = now;
+    }
+  };
   std::vector<TCliRun> direct;
   for (const Case& c : cases) {
+    waitForQuietLine();
     device.ClearFaults();
     c.setUp(device);
     direct.push_back(RunCli({"read", "-p", telnetBus_->SlavePath(), "-a", "247", kTestGap}));
@@ -94,6 +106,7 @@ TEST_F(GatewayTest, TelnetGivesTheVerdictsOfALocalPort) {
   std::this_thread::sleep_for(600ms);  // the late reply goes out before ser2net opens the line
   StartGateway();
   for (std::size_t i = 0; i < std::size(cases); ++i) {
+    waitForQuietLine();
     device.ClearFaults();
     cases[i].setUp(device);
     const TCliRun run = RunCli({"read", "-p", TelnetPort(), "-a", "247", kTestGap});

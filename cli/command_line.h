@@ -42,6 +42,8 @@ inline constexpr TOptionSpec kTraceOption{"trace", 0, false};
 inline constexpr TOptionSpec kTimeoutOption{"timeout", 0, true, TValueKind::Free};
 inline constexpr TOptionSpec kQuietOption{"quiet", 'q', false};
 inline constexpr TOptionSpec kGapOption{"gap", 0, true, TValueKind::Free};
+// The adapter hears its own request (a two-wire RS-485 adapter): drop that copy before the reply.
+inline constexpr TOptionSpec kEchoOption{"echo", 0, false};
 inline constexpr TOptionSpec kHelpOption{"help", 'h', false};
 
 // The words after the verb.
@@ -70,6 +72,7 @@ struct TCommon {
   bool json = false;
   bool trace = false;
   bool quiet = false;
+  bool echo = false;  // the adapter echoes each request
 };
 
 // Reads the common options that were given; -p is required when needPort, -a when needAddress;

@@ -6,9 +6,9 @@
 namespace {
 
 // The options of every command that talks to one device.
-constexpr TOptionSpec kDeviceOptions[] = {kPortOption,  kAddressOption, kRateOption,
-                                          kJsonOption,  kTraceOption,   kTimeoutOption,
-                                          kQuietOption, kHelpOption,    kGapOption};
+constexpr TOptionSpec kDeviceOptions[] = {kPortOption,  kAddressOption, kRateOption,  kJsonOption,
+                                          kTraceOption, kTimeoutOption, kQuietOption, kHelpOption,
+                                          kGapOption,   kEchoOption};
 
 constexpr TOptionSpec kPortsOptions[] = {kJsonOption, kQuietOption, kHelpOption};
 
@@ -20,6 +20,7 @@ constexpr TOptionSpec kScanOptions[] = {kPortOption,
                                         kQuietOption,
                                         kHelpOption,
                                         kGapOption,
+                                        kEchoOption,
                                         {"from", 0, true, TValueKind::Free},
                                         {"to", 0, true, TValueKind::Free},
                                         {"first", 0, false},
@@ -28,13 +29,9 @@ constexpr TOptionSpec kScanOptions[] = {kPortOption,
 constexpr TOptionSpec kWatchOptions[] = {{"count", 'n', true, TValueKind::Free},
                                          {"interval", 'i', true, TValueKind::Free}};
 
-constexpr TOptionSpec kApplyOptions[] = {kJsonOption,
-                                         kTraceOption,
-                                         kTimeoutOption,
-                                         kQuietOption,
-                                         kHelpOption,
-                                         kGapOption,
-                                         {"stop-on-error", 0, false}};
+constexpr TOptionSpec kApplyOptions[] = {
+    kJsonOption, kTraceOption, kTimeoutOption, kQuietOption,
+    kHelpOption, kGapOption,   kEchoOption,    {"stop-on-error", 0, false}};
 
 const TCommand kCommands[] = {
     {.name = "ports",

@@ -1,5 +1,7 @@
 #include "cli/device_requests.h"
 
+#include <algorithm>
+
 #include "cli/messages.h"
 #include "protocol/baud_rates.h"
 #include "protocol/frame.h"
@@ -20,6 +22,14 @@ std::string Hex(const std::vector<std::uint8_t>& bytes) {
   return text;
 }
 
+TDeviceFault EchoFault(unsigned address, unsigned rate, std::vector<std::uint8_t> bytes) {
+  return TDeviceFault(TFaultKind::Echo,
+                      Format(Tr("the adapter echoes the request: try --echo (the reply from %u at "
+                                "%u Bd begins with the request's own bytes)"),
+                             address, rate),
+                      std::move(bytes));
+}
+
 // Sends a request and returns a reply that passed the CRC check and is no exception; every other
 // outcome is a TDeviceFault.
 std::vector<std::uint8_t> Ask(TDeviceLine& line, const TTarget& target,
@@ -32,6 +42,8 @@ std::vector<std::uint8_t> Ask(TDeviceLine& line, const TTarget& target,
                        Format(Tr("no answer from %u at %u Bd within %lld ms"), address,
                               Rate(target), static_cast<long long>(wait.count())));
   }
+  if (!line.Echo() && BeginsWithRequest(reply.bytes, request))
+    throw EchoFault(address, Rate(target), reply.bytes);
   if (!FrameCrcValid(reply.bytes.data(), reply.bytes.size())) {
     throw TDeviceFault(TFaultKind::CrcError,
                        Format(Tr("CRC error in the reply from %u at %u Bd: %s"), address,
@@ -78,6 +90,8 @@ const char* FaultKindName(TFaultKind kind) {
       return "wrong_reply";
     case TFaultKind::NotOfFamily:
       return "not_of_family";
+    case TFaultKind::Echo:
+      return "echo";
   }
   return "unknown";
 }
@@ -135,6 +149,8 @@ TProbeResult Probe(TDeviceLine& line, std::uint8_t address, std::chrono::millise
   TProbeResult result;
   result.bytes = reply.bytes;
   if (reply.bytes.empty()) return result;
+  if (!line.Echo() && BeginsWithRequest(reply.bytes, request))
+    throw EchoFault(address, BaudTable[line.Rate()], reply.bytes);
   if (!FrameCrcValid(reply.bytes.data(), reply.bytes.size()) || reply.bytes.size() < 3) {
     result.kind = TProbeResult::TKind::Garbled;
     result.address = address;
@@ -156,4 +172,14 @@ TProbeResult Probe(TDeviceLine& line, std::uint8_t address, std::chrono::millise
   result.kind = result.id == kIdTarviA || result.id == kIdTarviZA ? TProbeResult::TKind::Family
                                                                   : TProbeResult::TKind::Other;
   return result;
+}
+
+bool BeginsWithRequest(const std::vector<std::uint8_t>& reply, const TRequestFrame& request) {
+  constexpr std::size_t kLeast = 6;
+  const std::size_t compared = std::min(reply.size(), request.size());
+  if (compared < kLeast ||
+      !std::equal(reply.begin(), reply.begin() + static_cast<std::ptrdiff_t>(compared),
+                  request.begin()))
+    return false;
+  return request[1] != kFunctionWriteRegister || reply.size() > request.size();
 }

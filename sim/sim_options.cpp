@@ -158,7 +158,7 @@ TSimOptions ParseSimOptions(std::span<const std::string_view> args) {
     const std::string_view key = arg.substr(0, equals);
     std::optional<std::string_view> value;
     if (equals != std::string_view::npos) value = arg.substr(equals + 1);
-    const bool flag = key == "help" || key == "verbose" || IsFlag(key);
+    const bool flag = key == "help" || key == "verbose" || key == "echo" || IsFlag(key);
     if (!flag && !IsDeviceKey(key) && key != "link" && key != "replug-after" &&
         key != "frame-silence" && key != "device")
       Fail("unknown option '--" + std::string(key) + "'");
@@ -172,6 +172,8 @@ TSimOptions ParseSimOptions(std::span<const std::string_view> args) {
       options.help = true;
     } else if (key == "verbose") {
       options.verbose = true;
+    } else if (key == "echo") {
+      options.echo = true;
     } else if (key == "link") {
       if (value->empty()) Fail("--link needs a path");
       options.linkPath = std::string(*value);
@@ -210,6 +212,9 @@ Line:
   --replug-after MS    after each hang-up, plug a new pty in under the same link after MS ms
   --frame-silence MS   a request ends after at least MS ms of silence (default: 3.5 characters),
                        for a master whose bytes reach the line with gaps (an emulated UART)
+  --echo               the adapter echoes the request: every byte the master sends comes back
+                       to it once it has crossed the line (a two-wire RS-485 adapter that hears
+                       itself; tarvi-cli --echo drops that copy)
   --device SPEC        put a device on the line (repeatable); SPEC is KEY=VALUE pairs separated
                        by commas, with the device keys below, e.g. addr=5,id=15,baud=6,late=200
   -v, --verbose        print every request and reply in hex with times, on stderr

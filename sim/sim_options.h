@@ -34,6 +34,7 @@ struct TSimOptions {
   std::string linkPath;
   std::optional<std::chrono::milliseconds> replugAfter;
   std::optional<std::chrono::milliseconds> frameSilence;
+  bool echo = false;  // the adapter echoes the master's bytes
   bool verbose = false;
   bool help = false;
 };

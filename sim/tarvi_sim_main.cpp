@@ -26,6 +26,7 @@ sim::TBusOptions BusOptions(const sim::TSimOptions& options, std::atomic<bool>& 
   bus.linkPath = options.linkPath;
   bus.replugAfter = options.replugAfter;
   bus.frameSilence = options.frameSilence;
+  bus.echo = options.echo;
   const bool verbose = options.verbose;
   bus.trace = [verbose, origin, &started](const sim::TTraceEvent& event) {
     using TKind = sim::TTraceEvent::TKind;

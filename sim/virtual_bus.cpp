@@ -30,6 +30,7 @@ timespec ToTimespec(std::chrono::nanoseconds span) {
 }  // namespace
 
 TVirtualBus::TVirtualBus(TBusOptions options) : options_(std::move(options)) {
+  echo_.store(options_.echo);
   wake_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (wake_ < 0) throw std::system_error(errno, std::generic_category(), "eventfd");
   try {
@@ -238,8 +239,16 @@ void TVirtualBus::Hear(std::span<const std::uint8_t> bytes, Clock::time_point at
                    bytes.begin() + static_cast<std::ptrdiff_t>(std::min(room, bytes.size())));
   if (rate == 0) return;  // rate B0: nothing can be heard; the frame ends at once, unheard
   // Bytes written while earlier ones are still on the line queue up behind them.
-  rx_.lineEnd =
-      std::max(at, rx_.lineEnd) + CharTime(rate) * static_cast<std::int64_t>(bytes.size());
+  const Clock::time_point lineStart = std::max(at, rx_.lineEnd);
+  rx_.lineEnd = lineStart + CharTime(rate) * static_cast<std::int64_t>(bytes.size());
+  if (echo_.load()) {
+    // The adapter's receiver hears each byte once it has crossed the line, as a device does.
+    std::vector<TTimedByte> echo;
+    echo.reserve(bytes.size());
+    for (std::size_t k = 0; k < bytes.size(); ++k)
+      echo.push_back({lineStart + CharTime(rate) * static_cast<std::int64_t>(k + 1), bytes[k]});
+    Queue(std::move(echo));
+  }
   rx_.deadline = rx_.lineEnd + std::max<std::chrono::nanoseconds>(
                                    FrameSilence(rate),
                                    options_.frameSilence.value_or(std::chrono::milliseconds(0)));
@@ -283,8 +292,11 @@ void TVirtualBus::TakeUpFrame(Clock::time_point now) {
 void TVirtualBus::Schedule(const TTransmission& transmission) {
   transmitting_.emplace_back(transmission.start, transmission.end);
   // Two devices answering at once interleave their bytes, as a collision garbles the line.
-  const auto middle =
-      outgoing_.insert(outgoing_.end(), transmission.bytes.begin(), transmission.bytes.end());
+  Queue(transmission.bytes);
+}
+
+void TVirtualBus::Queue(std::vector<TTimedByte> bytes) {
+  const auto middle = outgoing_.insert(outgoing_.end(), bytes.begin(), bytes.end());
   std::inplace_merge(outgoing_.begin(), middle, outgoing_.end(),
                      [](const TTimedByte& a, const TTimedByte& b) { return a.at < b.at; });
 }

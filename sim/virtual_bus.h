@@ -13,6 +13,9 @@
 //   pty once it has crossed the line, one character time later (when a UART would have it). So a
 //   master holds the last reply byte (request bytes + reply bytes) character times + Turnaround()
 //   after its write: the nominal exchange time.
+// - An echoing adapter (TBusOptions::echo, SetEcho): a two-wire RS-485 adapter whose receiver
+//   stays on while it sends hears its own request: each byte the master sends comes back to it
+//   once it has crossed the line, before any reply.
 // - Half duplex: bytes that the master sends while a device is transmitting are lost.
 // - Bytes due while no program has the slave open are lost, and what was left unread at the last
 //   close is dropped, as on a real port (see TPtyPort). The close is learnt a moment after it
@@ -76,6 +79,8 @@ struct TBusOptions {
   std::function<void(const TTraceEvent&)> trace{};
   // The least silence that ends a request (none: 3.5 character times at the line's rate).
   std::optional<std::chrono::milliseconds> frameSilence{};
+  // The adapter echoes what the master sends (SetEcho changes it later).
+  bool echo = false;
 };
 
 class TVirtualBus {
@@ -116,8 +121,13 @@ class TVirtualBus {
 
   // All bytes read from the master so far (lost ones included).
   std::size_t BytesReceived() const { return bytesReceived_.load(); }
-  // All bytes the devices have put across the line so far, whether a program took them or not.
+  // All bytes put across the line towards the master so far (the devices' replies, and the echo
+  // of its own bytes), whether a program took them or not.
   std::size_t BytesSent() const { return bytesSent_.load(); }
+
+  // The adapter echoes every byte the master sends (a two-wire RS-485 adapter that hears itself),
+  // from the next byte on.
+  void SetEcho(bool echo) { echo_.store(echo); }
 
  private:
   struct TReceiver {
@@ -136,6 +146,7 @@ class TVirtualBus {
   void Hear(std::span<const std::uint8_t> bytes, Clock::time_point at);
   void TakeUpFrame(Clock::time_point now);
   void Schedule(const TTransmission& transmission);
+  void Queue(std::vector<TTimedByte> bytes);
   bool LineBusy(Clock::time_point at);
   void WriteDueBytes(Clock::time_point now);
   std::optional<Clock::time_point> NextDeadline() const;
@@ -160,6 +171,7 @@ class TVirtualBus {
   std::atomic<std::size_t> bytesReceived_{0};
   std::atomic<std::size_t> bytesSent_{0};
   std::atomic<bool> portInUse_{false};
+  std::atomic<bool> echo_{false};
 
   // Bus thread only (or the owner while the thread is not running).
   TReceiver rx_;

@@ -470,6 +470,26 @@ TEST_F(VirtualBusTest, RequestSentWhileADeviceTransmitsIsLost) {
   EXPECT_EQ(ToHex(master->Read(19, 1s).All()), kWorkedReply);
 }
 
+// A two-wire adapter that hears itself: the request comes back as it crosses the line, then
+// the device's reply; switched off, the master hears the reply alone again.
+TEST_F(VirtualBusTest, EchoingAdapterHandsBackTheRequestBeforeTheReply) {
+  AddWorkedDevice();
+  bus_->SetEcho(true);
+  auto master = Open();
+  const Clock::time_point written = master->Write(FromHex(kQuery));
+  const TReceived received = master->Read(8 + 19, 1s);
+  EXPECT_EQ(ToHex(received.All()), kQuery + " " + kWorkedReply);
+  const std::vector<Clock::time_point> times = ByteTimes(received);
+  ASSERT_EQ(times.size(), 27U);
+  // The copy is paced as the request crosses the line, and the reply follows the turnaround.
+  EXPECT_GE(times[7] - written, Chars(8, 9600) - 1ms);
+  EXPECT_GE(times[8] - times[7], Chars(3.5, 9600) - 1ms);
+
+  bus_->SetEcho(false);
+  master->Write(FromHex(kQuery));
+  EXPECT_EQ(ToHex(master->Read(19, 1s).All()), kWorkedReply);
+}
+
 TEST_F(VirtualBusTest, SetAddressAndBaudCodeRefuseValuesOffTheBus) {
   sim::TVirtualDevice& device = AddWorkedDevice();
   EXPECT_THROW(device.SetAddress(0), std::invalid_argument);

@@ -63,6 +63,7 @@ struct TRowResult {
   TRowEnd end = TRowEnd::Failed;
   bool portFailed = false;
   std::vector<TWrite> writes;
+  std::vector<std::string> warnings;  // an echo lost on the way, for one
   std::optional<TParameterBlock> block;
   std::string reason;
   const char* faultKind = nullptr;
@@ -86,28 +87,27 @@ TBlockReading FindDevice(TSession& session, const TPlanRow& row, TTarget& target
   }
 }
 
-TRowResult ApplyRow(TSession& session, const TPlanRow& row) {
-  TRowResult outcome;
-  TTarget target{row.address, row.baudIndex, session.Options().timeout};
+void ApplyRow(TSession& session, const TPlanRow& row, TRowResult& outcome) {
+  TTarget target{row.address, row.baudIndex, session.Options().timeout, {}};
   const TBlockReading current = FindDevice(session, row, target);
   outcome.writes = PlanWrites(row.wanted, &current.block);
   if (outcome.writes.empty()) {
     outcome.end = TRowEnd::Unchanged;
     outcome.block = current.block;
-    return outcome;
+    return;
   }
   const TBlockReading after =
-      CarryOut(session.Line(row.port, target.baudIndex), target, outcome.writes, row.wanted, {});
+      CarryOut(session.Line(row.port, target.baudIndex), target, outcome.writes, row.wanted, {},
+               [&](const std::string& warning) { outcome.warnings.push_back(warning); });
   outcome.end = TRowEnd::Changed;
   outcome.block = after.block;
-  return outcome;
 }
 
 // A row carried out, its failure (of the device or of the port) kept as its result.
 TRowResult TryRow(TSession& session, const TPlanRow& row) {
   TRowResult outcome;
   try {
-    outcome = ApplyRow(session, row);
+    ApplyRow(session, row, outcome);
   } catch (const TDeviceFault& fault) {
     outcome.reason = fault.what();
     outcome.faultKind = FaultKindName(fault.Kind);
@@ -184,6 +184,10 @@ class TApplication {
     json_.Member("result", RowEndName(outcome.end));
     json_.Key("writes");
     WriteWritesJson(json_, outcome.writes);
+    json_.Key("warnings").BeginArray();
+    for (const std::string& warning : outcome.warnings)
+      json_.String(warning);
+    json_.EndArray();
     if (outcome.block) {
       json_.Key("block");
       WriteBlockJson(json_, *outcome.block);
@@ -196,6 +200,8 @@ class TApplication {
 
     const std::string where = Format("%s:%d  %s %u @%u", file_.c_str(), row.line, row.port.c_str(),
                                      unsigned{row.address}, unsigned{BaudTable[row.baudIndex]});
+    for (const std::string& warning : outcome.warnings)
+      session_.Warn(Format(Tr("%s: warning: %s"), where.c_str(), warning.c_str()));
     if (outcome.end == TRowEnd::Unchanged) {
       ++unchanged_;
       session_.Say(Format(Tr("%s: unchanged"), where.c_str()));

@@ -44,7 +44,10 @@ const char kSetUsage[] =
     N_(R"(Usage: tarvi-cli set -p PORT -a ADDRESS [-r RATE] SETTING... [OPTION]...
 Writes settings into the device at ADDRESS. Each write is confirmed by its echo; the address and
 the rate change last, and the result is read back (at the new rate, which proves the device
-follows it). A value the device does not know is refused before anything is sent.
+follows it). A value the device does not know is refused before anything is sent. A device
+takes a moment to move: each request after a move waits 20 ms and is asked again for up to a
+second. An address or rate write whose echo does not come is looked for once where it sends the
+device: found there, the change is made (with a warning that its echo was lost).
 
 Settings:
       --power-up MODE     the mode after power-up: 0 (off) or 2..10
@@ -62,7 +65,7 @@ Modes: 0 off, 2 steady light and sound, 3/4/5 light flashing at 2/1/0.5 Hz and s
 namespace {
 
 TTarget TargetOf(const TCommon& common) {
-  return {common.address, common.baudIndex, common.timeout};
+  return {common.address, common.baudIndex, common.timeout, {}};
 }
 
 std::string Where(const TCommon& common) {
@@ -107,7 +110,7 @@ TWantedSettings ReadWanted(const TArguments& arguments) {
 }
 
 void ReportSet(TSession& session, const TTarget& target, const std::vector<TWrite>& written,
-               const TBlockReading& reading) {
+               const std::vector<std::string>& warnings, const TBlockReading& reading) {
   session.Say(Format(Tr("read back from %u at %u Bd:"), unsigned{target.address},
                      unsigned{BaudTable[target.baudIndex]}));
   for (const std::string& line : BlockLines(reading.block))
@@ -117,6 +120,10 @@ void ReportSet(TSession& session, const TTarget& target, const std::vector<TWrit
   WriteWhere(json, session.Options());
   json.Key("writes");
   WriteWritesJson(json, written);
+  json.Key("warnings").BeginArray();
+  for (const std::string& warning : warnings)
+    json.String(warning);
+  json.EndArray();
   json.Key("block");
   WriteBlockJson(json, reading.block);
   session.Emit(json.EndObject().Text());
@@ -155,12 +162,18 @@ TExitStatus RunSet(const TInvocation& invocation) {
   return RunReporting(invocation.common, [&](TSession& session) {
     TTarget target = TargetOf(session.Options());
     std::vector<TWrite> written;
+    std::vector<std::string> warnings;
     const TBlockReading reading = CarryOut(
-        session.Line(), target, PlanWrites(wanted, nullptr), wanted, [&](const TWrite& write) {
+        session.Line(), target, PlanWrites(wanted, nullptr), wanted,
+        [&](const TWrite& write) {
           session.Say(Format(Tr("%s: written"), WriteText(write).c_str()));
           written.push_back(write);
+        },
+        [&](const std::string& warning) {
+          session.Warn(Tr("warning: ") + warning);
+          warnings.push_back(warning);
         });
-    ReportSet(session, target, written, reading);
+    ReportSet(session, target, written, warnings, reading);
     return TExitStatus::Done;
   });
 }

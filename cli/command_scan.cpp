@@ -252,7 +252,7 @@ class TScan {
     std::string details;
     try {
       const TBlockReading reading =
-          ReadBlockOnceMore(line, {result.address, baudIndex, session_.Options().timeout});
+          ReadBlockOnceMore(line, {result.address, baudIndex, session_.Options().timeout, {}});
       json.Key("block");
       WriteBlockJson(json, reading.block);
       details = BlockSummary(reading.block);

@@ -66,7 +66,8 @@ class TWatch {
       : session_(session),
         line_(line),
         options_(options),
-        target_{session.Options().address, session.Options().baudIndex, session.Options().timeout},
+        target_{
+            session.Options().address, session.Options().baudIndex, session.Options().timeout, {}},
         json_(session.BeginDocument()) {
     const TCommon& common = session.Options();
     json_.Member("port", common.port).Member("address", unsigned{common.address});

@@ -1,6 +1,7 @@
 #include "cli/device_requests.h"
 
 #include <algorithm>
+#include <thread>
 
 #include "cli/messages.h"
 #include "protocol/baud_rates.h"
@@ -32,9 +33,9 @@ TDeviceFault EchoFault(unsigned address, unsigned rate, std::vector<std::uint8_t
 
 // Sends a request and returns a reply that passed the CRC check and is no exception; every other
 // outcome is a TDeviceFault.
-std::vector<std::uint8_t> Ask(TDeviceLine& line, const TTarget& target,
-                              const TRequestFrame& request, int expectedLength,
-                              std::chrono::milliseconds wait) {
+std::vector<std::uint8_t> AskOnce(TDeviceLine& line, const TTarget& target,
+                                  const TRequestFrame& request, int expectedLength,
+                                  std::chrono::milliseconds wait) {
   const TReply reply = line.Exchange(request, expectedLength, wait);
   const unsigned address = target.address;
   if (reply.bytes.empty()) {
@@ -70,6 +71,43 @@ std::vector<std::uint8_t> Ask(TDeviceLine& line, const TTarget& target,
     throw wrong(
         Format(Tr("function %u instead of %u"), unsigned{reply.bytes[1]}, unsigned{request[1]}));
   return reply.bytes;
+}
+
+using Clock = std::chrono::steady_clock;
+
+long long MsBetween(Clock::time_point from, Clock::time_point to) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(to - from).count();
+}
+
+// AskOnce, with the patience a device that has just moved needs (TTarget::movedAt); the trace
+// says what was waited for.
+std::vector<std::uint8_t> Ask(TDeviceLine& line, const TTarget& target,
+                              const TRequestFrame& request, int expectedLength,
+                              std::chrono::milliseconds wait) {
+  if (!target.movedAt || Clock::now() >= *target.movedAt + kMoveWindow)
+    return AskOnce(line, target, request, expectedLength, wait);
+  const Clock::time_point moved = *target.movedAt;
+  if (const Clock::time_point settled = moved + kMoveSettle; Clock::now() < settled) {
+    line.Note(Format(Tr("waiting %lld ms for the device to settle after the move"),
+                     MsBetween(Clock::now(), settled)));
+    std::this_thread::sleep_until(settled);
+  }
+  for (int attempt = 1;; ++attempt) {
+    try {
+      return AskOnce(line, target, request, expectedLength, wait);
+    } catch (const TDeviceFault& fault) {
+      const Clock::time_point now = Clock::now();
+      if (fault.Kind != TFaultKind::NoAnswer) throw;
+      if (attempt >= 2 && now >= moved + kMoveWindow) {
+        throw TDeviceFault(TFaultKind::NoAnswer,
+                           Format(Tr("%s (asked %d times in the %lld ms after the move)"),
+                                  fault.what(), attempt, MsBetween(moved, now)));
+      }
+      line.Note(Format(Tr("no answer yet %lld ms after the move: the device may still be "
+                          "moving; asking again"),
+                       MsBetween(moved, now)));
+    }
+  }
 }
 
 std::chrono::milliseconds ReadWait(const TTarget& target) {

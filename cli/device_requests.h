@@ -35,7 +35,15 @@ struct TTarget {
   std::uint8_t address = kHighestAddress;
   std::uint8_t baudIndex = kDefaultBaudIndex;        // the rate the line is at
   std::optional<std::chrono::milliseconds> timeout;  // else the family's time-out for the rate
+  // When the device was sent to this address and rate (its echo came, or was lost). A device
+  // takes a moment to move after its echo, so a request within kMoveWindow of a move waits
+  // until kMoveSettle has passed and is asked again while no answer comes (at least twice, and
+  // until kMoveWindow has passed): a write of a register is safe to repeat.
+  std::optional<std::chrono::steady_clock::time_point> movedAt;
 };
+
+inline constexpr std::chrono::milliseconds kMoveSettle{20};
+inline constexpr std::chrono::milliseconds kMoveWindow{1000};
 
 struct TBlockReading {
   TParameterBlock block;

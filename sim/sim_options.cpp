@@ -63,14 +63,15 @@ std::vector<std::uint8_t> HexBytes(std::string_view key, std::string_view text) 
 
 // Keys that take no value.
 bool IsFlag(std::string_view key) {
-  return key == "silent" || key == "hangup";
+  return key == "silent" || key == "hangup" || key == "lose-reply";
 }
 
 bool IsDeviceKey(std::string_view key) {
   static constexpr std::array kKeys = {
-      "addr"sv,    "address"sv,         "id"sv,        "baud"sv,  "regs"sv,  "turnaround"sv,
-      "silent"sv,  "corrupt"sv,         "exception"sv, "late"sv,  "split"sv, "extra"sv,
-      "garbage"sv, "garbage-instead"sv, "hangup"sv,    "count"sv, "reply"sv};
+      "addr"sv,      "address"sv,         "id"sv,        "baud"sv,  "regs"sv,  "turnaround"sv,
+      "silent"sv,    "corrupt"sv,         "exception"sv, "late"sv,  "split"sv, "extra"sv,
+      "garbage"sv,   "garbage-instead"sv, "hangup"sv,    "count"sv, "reply"sv, "lose-reply"sv,
+      "move-delay"sv};
   for (std::string_view k : kKeys)
     if (k == key) return true;
   return false;
@@ -92,6 +93,10 @@ void ApplyDeviceKey(TDeviceSpec& spec, std::string_view key, std::string_view va
         spec.registers[r] = static_cast<std::uint16_t>(Number("regs", values[r], 0, 65535));
   } else if (key == "turnaround") {
     spec.extraTurnaround = Millis(key, value);
+  } else if (key == "move-delay") {
+    spec.moveDelay = Millis(key, value);
+  } else if (key == "lose-reply") {
+    f.loseReply = true;
   } else if (key == "silent") {
     f.silent = true;
   } else if (key == "corrupt") {
@@ -229,6 +234,8 @@ describe the only one. Defaults: address 247, id 14, baud code 4 (9600), registe
                        (e.g. ':::2' sets register 3); registers 1 and 2 then no longer mirror
                        the address and rate the device works at
   --turnaround MS      extra delay before every reply
+  --move-delay MS      take a new address or rate MS ms after the echo has gone out (a device
+                       that restarts its UART), not at once
 
 Fault switches (device keys too):
   --silent             never answer (requests are still heard)
@@ -241,6 +248,8 @@ Fault switches (device keys too):
   --garbage N          send N random bytes before each reply
   --garbage-instead N  send N random bytes instead of each reply
   --hangup             pull the adapter out when a request for the device arrives
+  --lose-reply         act on each request but lose its reply on the line (with --count 1: an
+                       address or rate write taken whose echo never arrives)
   --count N            the fault switches hold for the next N requests only (0: always)
 
 Exit status: 0 after SIGINT/SIGTERM, 1 if the pty cannot be made, 2 for a bad command line.

@@ -27,6 +27,7 @@ struct TDeviceSpec {
   std::array<std::optional<std::uint16_t>, kRegisterCount> registers;  // raw values (regs=)
   TFaults faults;
   std::chrono::milliseconds extraTurnaround{0};
+  std::chrono::milliseconds moveDelay{0};
 };
 
 struct TSimOptions {

@@ -72,6 +72,7 @@ int main(int argc, char** argv) {
         if (spec.registers[r]) device.SetRegister(r, *spec.registers[r]);
       device.SetFaults(spec.faults);
       device.SetExtraTurnaround(spec.extraTurnaround);
+      device.SetMoveDelay(spec.moveDelay);
     }
     bus.Start();
     started.store(true);

@@ -490,6 +490,27 @@ TEST_F(VirtualBusTest, EchoingAdapterHandsBackTheRequestBeforeTheReply) {
   EXPECT_EQ(ToHex(master->Read(19, 1s).All()), kWorkedReply);
 }
 
+// A write whose echo is lost is taken all the same; a device with a move delay is found at the
+// new rate only once the delay after its echo has passed.
+TEST_F(VirtualBusTest, LostEchoAndMoveDelayChangeWhenTheDeviceMoves) {
+  sim::TVirtualDevice& device = AddWorkedDevice();
+  device.SetFaults({.loseReply = true, .count = 1});
+  auto master = Open();
+  master->Write(FromHex("F7 06 00 01 00 05 0C 9F"));
+  EXPECT_EQ(master->Read(1, 200ms).Size(), 0U) << "the echo is lost";
+  EXPECT_EQ(device.Address(), 5);
+
+  device.SetMoveDelay(300ms);
+  master->Write(FromHex("05 06 00 02 00 06 A9 8C"));
+  EXPECT_EQ(ToHex(master->Read(8, 1s).All()), "05 06 00 02 00 06 A9 8C");
+  master->SetLine(19200);
+  master->Write(FromHex("05 03 00 00 00 01 85 8E"));
+  EXPECT_EQ(master->Read(1, 100ms).Size(), 0U) << "still switching";
+  EXPECT_TRUE(WaitUntil([&] { return device.BaudCode() == 6; }, 1s));
+  master->Write(FromHex("05 03 00 00 00 01 85 8E"));
+  EXPECT_EQ(ToHex(master->Read(7, 1s).All()), "05 03 02 00 0E C8 40");
+}
+
 TEST_F(VirtualBusTest, SetAddressAndBaudCodeRefuseValuesOffTheBus) {
   sim::TVirtualDevice& device = AddWorkedDevice();
   EXPECT_THROW(device.SetAddress(0), std::invalid_argument);

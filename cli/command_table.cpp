@@ -33,6 +33,15 @@ constexpr TOptionSpec kApplyOptions[] = {
     kJsonOption, kTraceOption, kTimeoutOption, kQuietOption,
     kHelpOption, kGapOption,   kEchoOption,    {"stop-on-error", 0, false}};
 
+constexpr TOptionSpec kMonitorOptions[] = {kPortOption,
+                                           kRateOption,
+                                           kJsonOption,
+                                           kQuietOption,
+                                           kHelpOption,
+                                           kGapOption,
+                                           {"count", 'n', true, TValueKind::Free},
+                                           {"duration", 0, true, TValueKind::Free}};
+
 const TCommand kCommands[] = {
     {.name = "ports",
      .synopsis = N_("ports"),
@@ -101,6 +110,14 @@ const TCommand kCommands[] = {
      .needsAddress = false,
      .fileMissing = N_("apply needs exactly one plan file"),
      .run = RunApply},
+    {.name = "monitor",
+     .synopsis = N_("monitor -p PORT"),
+     .summary = N_("listen to a line another master drives, decoded, a summary at the end"),
+     .usage = kMonitorUsage,
+     .options = kMonitorOptions,
+     .needsPort = true,
+     .needsAddress = false,
+     .run = RunMonitor},
 };
 
 constexpr const char* kOverviewHead =

@@ -65,6 +65,7 @@ TExitStatus RunOff(const TInvocation& invocation);
 TExitStatus RunWatch(const TInvocation& invocation);
 TExitStatus RunSet(const TInvocation& invocation);
 TExitStatus RunApply(const TInvocation& invocation);
+TExitStatus RunMonitor(const TInvocation& invocation);
 extern const char kPortsUsage[];
 extern const char kScanUsage[];
 extern const char kReadUsage[];
@@ -72,6 +73,7 @@ extern const char kSwitchUsage[];
 extern const char kWatchUsage[];
 extern const char kSetUsage[];
 extern const char kApplyUsage[];
+extern const char kMonitorUsage[];
 
 // The whole program: argv in, exit status out.
 int RunCli(int argc, char** argv);

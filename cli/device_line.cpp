@@ -175,6 +175,11 @@ TReply TDeviceLine::Exchange(const TRequestFrame& request, int expectedLength,
   return reply;
 }
 
+int TDeviceLine::Listen(std::uint8_t* into, int count, std::chrono::milliseconds within) {
+  SetReadTimeouts(static_cast<std::int32_t>(within.count()));
+  return std::max(0, port_->ReadPort(into, count));
+}
+
 void TDeviceLine::Note(const std::string& line) const {
   if (trace_) trace_("   : " + line);
 }

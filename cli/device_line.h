@@ -68,6 +68,11 @@ class TDeviceLine {
   // gathers its reply of up to expectedLength bytes.
   TReply Exchange(const TRequestFrame& request, int expectedLength, std::chrono::milliseconds wait);
 
+  // Listening only, for a line another master drives: waits up to `within` (at least 1 ms) for
+  // bytes and returns with those that have come, at most `count`; 0 when none came. Nothing is
+  // ever written.
+  int Listen(std::uint8_t* into, int count, std::chrono::milliseconds within);
+
  private:
   void SetReadTimeouts(std::int32_t firstByteWithinMs);
   void Discard();

@@ -165,7 +165,7 @@ TSimOptions ParseSimOptions(std::span<const std::string_view> args) {
     if (equals != std::string_view::npos) value = arg.substr(equals + 1);
     const bool flag = key == "help" || key == "verbose" || key == "echo" || IsFlag(key);
     if (!flag && !IsDeviceKey(key) && key != "link" && key != "replug-after" &&
-        key != "frame-silence" && key != "device")
+        key != "frame-silence" && key != "device" && key != "poll" && key != "poll-pause")
       Fail("unknown option '--" + std::string(key) + "'");
     if (flag && value) Fail("--" + std::string(key) + " takes no value");
     if (!flag && !value) {
@@ -186,6 +186,11 @@ TSimOptions ParseSimOptions(std::span<const std::string_view> args) {
       options.replugAfter = Millis(key, *value);
     } else if (key == "frame-silence") {
       options.frameSilence = Millis(key, *value);
+    } else if (key == "poll") {
+      for (std::string_view address : Split(*value, ','))
+        options.pollAddresses.push_back(static_cast<std::uint8_t>(Number("poll", address, 1, 247)));
+    } else if (key == "poll-pause") {
+      options.pollPause = Millis(key, *value);
     } else if (key == "device") {
       devices.push_back(ParseDeviceSpec(*value));
     } else {
@@ -217,6 +222,10 @@ Line:
   --replug-after MS    after each hang-up, plug a new pty in under the same link after MS ms
   --frame-silence MS   a request ends after at least MS ms of silence (default: 3.5 characters),
                        for a master whose bytes reach the line with gaps (an emulated UART)
+  --poll A[,A...]      a second master on the line (a control panel) reads the parameter
+                       block of each address in turn, for ever: the program on the pty then
+                       only listens (tarvi-cli monitor)
+  --poll-pause MS      its silence after each reply or time-out (default 100)
   --echo               the adapter echoes the request: every byte the master sends comes back
                        to it once it has crossed the line (a two-wire RS-485 adapter that hears
                        itself; tarvi-cli --echo drops that copy)

@@ -36,6 +36,10 @@ struct TSimOptions {
   std::optional<std::chrono::milliseconds> replugAfter;
   std::optional<std::chrono::milliseconds> frameSilence;
   bool echo = false;  // the adapter echoes the master's bytes
+  // A second master that reads the parameter block of each of these addresses in turn, with
+  // this silence after each reply (or time-out), for ever.
+  std::vector<std::uint8_t> pollAddresses;
+  std::chrono::milliseconds pollPause{100};
   bool verbose = false;
   bool help = false;
 };

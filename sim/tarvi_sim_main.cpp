@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "sim/modbus_slave.h"
 #include "sim/sim_options.h"
 #include "sim/trace_format.h"
 #include "sim/virtual_bus.h"
@@ -75,6 +76,17 @@ int main(int argc, char** argv) {
       device.SetMoveDelay(spec.moveDelay);
     }
     bus.Start();
+    if (!options.pollAddresses.empty()) {
+      sim::TMasterScript script{.rate = 9600, .steps = {}, .repeat = 0};
+      for (const std::uint8_t address : options.pollAddresses) {
+        std::vector<std::uint8_t> read{address, 3, 0, 0, 0, 7};
+        sim::AppendCrc(read);
+        script.steps.push_back({.frame = read,
+                                .replyWithin = std::chrono::milliseconds(350),
+                                .pause = options.pollPause});
+      }
+      bus.RunMaster(script);
+    }
     started.store(true);
     std::string ready = bus.SlavePath();
     if (!bus.LinkPath().empty()) ready += " " + bus.LinkPath();

@@ -161,6 +161,7 @@ void TVirtualBus::Run() {
         Trace({.kind = TTraceEvent::TKind::kError, .at = now, .text = error.what()});
       }
     }
+    DriveMaster(now);
     WriteDueBytes(now);
     if (hangUpAt_ && now >= *hangUpAt_) PullOut(/*announce=*/true);
 
@@ -258,7 +259,10 @@ void TVirtualBus::TakeUpFrame(Clock::time_point now) {
   if (!rx_.active || now < rx_.deadline) return;
   const TRequestRecord frame{std::move(rx_.bytes), rx_.firstByteAt, rx_.lineEnd};
   const TPeerLine line = rx_.line;
+  const bool fromMaster = rx_.fromMaster;
   rx_ = {};
+  std::optional<Clock::time_point> replyStart;
+  std::optional<Clock::time_point> replyEnd;
   Trace({.kind = TTraceEvent::TKind::kRequest,
          .at = frame.firstByteAt,
          .bytes = frame.bytes,
@@ -284,9 +288,101 @@ void TVirtualBus::TakeUpFrame(Clock::time_point now) {
       Trace(std::move(event));
     }
     Schedule(*outcome.reply);
+    if (!replyStart || outcome.reply->start < *replyStart) replyStart = outcome.reply->start;
+    if (!replyEnd || outcome.reply->end > *replyEnd) replyEnd = outcome.reply->end;
     if (outcome.hangUpAfterReply) hangUpAfterSent_ = true;
   }
+  if (fromMaster && master_ && master_->waiting) {
+    // The master goes on after the reply, or after its wait when none began within it.
+    const TMasterStep& step = master_->script.steps[master_->step];
+    const auto silence = std::max<std::chrono::nanoseconds>(step.pause, FrameSilence(line.rate));
+    const bool answered = replyStart && *replyStart <= frame.endAt + step.replyWithin;
+    master_->nextAt = answered ? *replyEnd + silence : frame.endAt + step.replyWithin + silence;
+    master_->waiting = false;
+    if (++master_->step == master_->script.steps.size()) {
+      master_->step = 0;
+      ++master_->round;
+    }
+    std::lock_guard lock(tallyMutex_);
+    ++(answered ? tally_.replies : tally_.unanswered);
+  }
   if (hangUp) PullOut(/*announce=*/true);
+}
+
+void TVirtualBus::RunMaster(TMasterScript script) {
+  RunOnBusThread([this, script = std::move(script)]() mutable {
+    {
+      std::lock_guard lock(tallyMutex_);
+      tally_ = {};
+      tally_.done = script.steps.empty();
+    }
+    master_.reset();
+    if (script.steps.empty()) return;
+    master_ = TMaster{.script = std::move(script), .nextAt = Clock::now()};
+  });
+}
+
+void TVirtualBus::StopMaster() {
+  RunOnBusThread([this] {
+    master_.reset();
+    std::lock_guard lock(tallyMutex_);
+    tally_.done = true;
+  });
+}
+
+TMasterTally TVirtualBus::MasterTally() const {
+  std::lock_guard lock(tallyMutex_);
+  return tally_;
+}
+
+void TVirtualBus::DriveMaster(Clock::time_point now) {
+  if (!master_ || master_->waiting || now < master_->nextAt) return;
+  if (master_->script.repeat != 0 && master_->round >= master_->script.repeat) {
+    master_.reset();
+    std::lock_guard lock(tallyMutex_);
+    tally_.done = true;
+    return;
+  }
+  const TMasterStep& step = master_->script.steps[master_->step];
+  SendMasterFrame(step, now);
+  if (step.replyWithin.count() == 0) {
+    // The next frame follows this one on the line without a silence: one frame to the devices.
+    master_->nextAt = rx_.lineEnd;
+    if (++master_->step == master_->script.steps.size()) {
+      master_->step = 0;
+      ++master_->round;
+    }
+  } else {
+    master_->waiting = true;
+  }
+}
+
+void TVirtualBus::SendMasterFrame(const TMasterStep& step, Clock::time_point now) {
+  const std::uint32_t rate = master_->script.rate;
+  const auto charTime = CharTime(rate);
+  if (!rx_.active) {
+    rx_ = {.active = true,
+           .fromMaster = true,
+           .bytes = {},
+           .line = {.known = true, .rate = rate},
+           .firstByteAt = now,
+           .lineEnd = now,
+           .deadline = now};
+  }
+  rx_.fromMaster = true;
+  const Clock::time_point start = std::max(now, rx_.lineEnd);
+  std::vector<TTimedByte> heard;
+  for (std::size_t k = 0; k < step.frame.size(); ++k) {
+    if (rx_.bytes.size() < kMaxFrame) rx_.bytes.push_back(step.frame[k]);
+    heard.push_back({start + charTime * static_cast<std::int64_t>(k + 1), step.frame[k]});
+  }
+  rx_.lineEnd = start + charTime * static_cast<std::int64_t>(step.frame.size());
+  rx_.deadline = rx_.lineEnd + std::max<std::chrono::nanoseconds>(
+                                   FrameSilence(rate),
+                                   options_.frameSilence.value_or(std::chrono::milliseconds(0)));
+  Queue(std::move(heard));
+  std::lock_guard lock(tallyMutex_);
+  ++tally_.frames;
 }
 
 void TVirtualBus::Schedule(const TTransmission& transmission) {
@@ -362,6 +458,7 @@ std::optional<Clock::time_point> TVirtualBus::NextDeadline() const {
     if (!next || at < *next) next = at;
   };
   if (rx_.active) consider(rx_.deadline);
+  if (master_ && !master_->waiting) consider(master_->nextAt);
   if (hangUpAt_) consider(*hangUpAt_);
   if (!outgoing_.empty() && !writeBlocked_) consider(outgoing_.front().at);
   return next;

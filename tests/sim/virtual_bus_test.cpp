@@ -511,6 +511,27 @@ TEST_F(VirtualBusTest, LostEchoAndMoveDelayChangeWhenTheDeviceMoves) {
   EXPECT_EQ(ToHex(master->Read(7, 1s).All()), "05 03 02 00 0E C8 40");
 }
 
+// A second master polls the device; the program on the port hears both sides and sends nothing.
+TEST_F(VirtualBusTest, ASecondMasterIsHeardWithTheRepliesByAListener) {
+  sim::TVirtualDevice& device = AddWorkedDevice();
+  auto listener = Open();
+  ASSERT_TRUE(WaitUntil([&] { return bus_->PortInUse(); }, 1s));
+  sim::TMasterScript script{.rate = 9600, .steps = {}, .repeat = 2};
+  script.steps.push_back({.frame = FromHex(kQuery), .replyWithin = 350ms, .pause = 20ms});
+  script.steps.push_back({.frame = FromHex("07 03 00 00 00 07 04 6E"), .replyWithin = 100ms});
+  bus_->RunMaster(script);
+  const TReceived heard = listener->Read(2 * (8 + 19 + 8), 3s, 500ms);
+  EXPECT_EQ(ToHex(heard.All()), kQuery + " " + kWorkedReply + " 07 03 00 00 00 07 04 6E " + kQuery +
+                                    " " + kWorkedReply + " 07 03 00 00 00 07 04 6E");
+  ASSERT_TRUE(WaitUntil([&] { return bus_->MasterTally().done; }, 2s));
+  const sim::TMasterTally tally = bus_->MasterTally();
+  EXPECT_EQ(tally.frames, 4U);
+  EXPECT_EQ(tally.replies, 2U);
+  EXPECT_EQ(tally.unanswered, 2U);
+  EXPECT_EQ(device.RequestCount(), 4U);
+  EXPECT_EQ(bus_->BytesReceived(), 0U) << "the listener sent nothing";
+}
+
 TEST_F(VirtualBusTest, SetAddressAndBaudCodeRefuseValuesOffTheBus) {
   sim::TVirtualDevice& device = AddWorkedDevice();
   EXPECT_THROW(device.SetAddress(0), std::invalid_argument);

@@ -1,5 +1,7 @@
 #include "cli/line_decoder.h"
 
+#include <algorithm>
+
 #include "cli/block_text.h"
 #include "cli/messages.h"
 #include "cli/settings.h"
@@ -185,16 +187,18 @@ std::string RequestText(const std::vector<std::uint8_t>& request) {
 
 TLineDecoder::TLineDecoder(std::uint8_t baudIndex) : baudIndex_(baudIndex) {}
 
-void TLineDecoder::Expire(Clock::time_point now, std::vector<TLineEvent>& events) {
-  if (!pending_ || now < pending_->deadline) return;
+void TLineDecoder::Expire(Clock::time_point now, std::vector<TLineEvent>& events, bool wentOn) {
+  if (!pending_ || (!wentOn && now < pending_->deadline)) return;
   TLineEvent event;
   event.kind = TLineEvent::TKind::NoAnswer;
-  event.at = pending_->deadline;
+  event.at = wentOn ? now : pending_->deadline;
   event.address = pending_->bytes[0];
   event.function = pending_->bytes[1];
-  event.waitedMs = Ms(pending_->deadline - pending_->endAt);
-  event.text = Format(Tr("%s -> no answer within %.0f ms"), RequestText(pending_->bytes).c_str(),
-                      *event.waitedMs);
+  event.waitedMs = Ms(event.at - pending_->endAt);
+  event.text = wentOn ? Format(Tr("%s -> no answer: the next request came %.0f ms after it"),
+                               RequestText(pending_->bytes).c_str(), *event.waitedMs)
+                      : Format(Tr("%s -> no answer within %.0f ms"),
+                               RequestText(pending_->bytes).c_str(), *event.waitedMs);
   ++tally_.addresses[pending_->bytes[0]].noAnswers;
   pending_.reset();
   events.push_back(std::move(event));
@@ -255,7 +259,10 @@ std::vector<TLineEvent> TLineDecoder::Take(const TLineFrame& frame) {
     TAddressTally& tally = tally_.addresses[bytes[0]];
     const bool exception = (bytes[1] & kExceptionBit) != 0;
     event.kind = exception ? TLineEvent::TKind::Exception : TLineEvent::TKind::Reply;
-    event.replyMs = Ms(frame.lastAt - pending_->endAt);
+    // A listener held up for a moment gets the request's end and the reply in one read; the
+    // reply still took its own time on the line.
+    const double lineMs = 10'000.0 * static_cast<double>(bytes.size()) / BaudTable[baudIndex_];
+    event.replyMs = std::max(lineMs, Ms(frame.lastAt - pending_->endAt));
     ++tally.answers;
     if (exception) ++tally.exceptions;
     tally.replyMs.push_back(*event.replyMs);
@@ -263,11 +270,8 @@ std::vector<TLineEvent> TLineDecoder::Take(const TLineFrame& frame) {
                         ReplyText(pending_->bytes, bytes).c_str());
     pending_.reset();
   } else if (IsRequest(bytes)) {
-    if (pending_) {
-      // The master went on before the time-out: the request before got no answer.
-      pending_->deadline = frame.firstAt;
-      Expire(frame.firstAt, events);
-    }
+    // The master went on before the time-out: the request before got no answer.
+    Expire(frame.firstAt, events, /*wentOn=*/true);
     event.kind = TLineEvent::TKind::Request;
     event.text = RequestText(bytes);
     if (bytes[0] != 0) {  // nobody answers a broadcast

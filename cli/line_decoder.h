@@ -25,7 +25,9 @@ struct TLineEvent {
   std::optional<unsigned> address;
   std::optional<unsigned> function;
   std::string text;
-  std::optional<double> replyMs;     // a reply: from the request's end to the reply's end
+  // A reply: from the request's end to the reply's end, never less than the reply's own time on
+  // the line.
+  std::optional<double> replyMs;
   std::optional<double> waitedMs;    // NoAnswer: the time-out that passed
   std::optional<double> tooCloseMs;  // see TLineFrame
 };
@@ -78,7 +80,9 @@ class TLineDecoder {
     Clock::time_point deadline;
   };
 
-  void Expire(Clock::time_point now, std::vector<TLineEvent>& events);
+  // The request waiting is unanswered once its time-out has passed by `now`, or at once when
+  // `wentOn` (the master sent its next request).
+  void Expire(Clock::time_point now, std::vector<TLineEvent>& events, bool wentOn = false);
 
   std::uint8_t baudIndex_;
   std::optional<TPending> pending_;

@@ -15,6 +15,20 @@ std::chrono::microseconds CharTime(std::uint32_t rate) {
   return std::chrono::microseconds((10'000'000 + rate - 1) / rate);
 }
 
+bool CompleteFrameAt(const std::uint8_t* bytes, std::size_t count) {
+  for (const std::size_t length : FrameLengths(bytes, count))
+    if (length >= 4 && length <= count && FrameCrcValid(bytes, length)) return true;
+  return false;
+}
+
+// True when a whole frame of a known function begins somewhere after the first byte: what
+// stands before it is garbage, whatever comes later.
+bool FrameFollows(const std::uint8_t* bytes, std::size_t count) {
+  for (std::size_t start = 1; start + 4 <= count; ++start)
+    if (CompleteFrameAt(bytes + start, count - start)) return true;
+  return false;
+}
+
 }  // namespace
 
 std::vector<std::size_t> FrameLengths(const std::uint8_t* bytes, std::size_t count) {
@@ -60,9 +74,14 @@ TFrameFinder::TFrameFinder(std::uint32_t rate, std::chrono::microseconds cutSile
 std::vector<TLineFrame> TFrameFinder::Feed(const std::uint8_t* bytes, std::size_t count,
                                            Clock::time_point at) {
   // The first read has no read before it: its bytes may have waited any time.
-  const Clock::time_point after = anyRead_ ? lastRead_ : at - std::chrono::seconds(1);
-  for (std::size_t i = 0; i < count; ++i)
-    held_.push_back({bytes[i], at, after});
+  const Clock::time_point after = anyRead_ ? lastRead_ : at - std::chrono::hours(1);
+  for (std::size_t i = 0; i < count; ++i) {
+    // It came after the read before, and a character after the byte before it.
+    Clock::time_point earliest = after;
+    if (lastEarliest_) earliest = std::max(earliest, *lastEarliest_ + charTime_);
+    lastEarliest_ = earliest;
+    held_.push_back({bytes[i], at, earliest});
+  }
   lastRead_ = at;
   anyRead_ = true;
   std::vector<TLineFrame> out;
@@ -112,8 +131,11 @@ void TFrameFinder::Extract(std::vector<TLineFrame>& out, bool silent) {
       Emit(out, count, true);
       continue;
     }
-    // A frame of an unknown function, or one that is still short: wait for more or the silence.
-    if (!silent && count < kLongestFrame && (waitForMore || lengths.empty())) return;
+    // A frame of an unknown function, or one that is still short: wait for more or the silence,
+    // unless a whole frame already follows it.
+    if (!silent && count < kLongestFrame && (waitForMore || lengths.empty()) &&
+        !FrameFollows(window.data(), count))
+      return;
     // The first byte begins no frame.
     garbage_.push_back(held_.front());
     held_.pop_front();
@@ -126,9 +148,14 @@ void TFrameFinder::Emit(std::vector<TLineFrame>& out, std::size_t length, bool c
   frame.firstAt = held_.front().readAt;
   frame.lastAt = held_[length - 1].readAt;
   if (lastEmitted_) {
-    // The longest the silence can have been: the frame before ended after the read before its
-    // last byte, this one began by the read that brought its first byte.
-    const auto longest = held_.front().readAt - lastEmitted_->after - charTime_;
+    // The longest the silence can have been: this frame's first byte crossed the line a
+    // character before the next, and so on, by each one's read; the frame before ended at the
+    // earliest its last byte can have crossed.
+    Clock::time_point latestStart = held_.front().readAt;
+    for (std::size_t i = 1; i < length; ++i)
+      latestStart =
+          std::min(latestStart, held_[i].readAt - charTime_ * static_cast<std::int64_t>(i));
+    const auto longest = latestStart - lastEmitted_->earliest - charTime_;
     if (longest < silence_ - tolerance_)
       frame.tooCloseMs = std::max(0.0, std::chrono::duration<double, std::milli>(longest).count());
   }

@@ -8,12 +8,13 @@
 // frame, or when the line has been silent for the cut (`cutSilence`): a frame that is still
 // short then is garbled too.
 //
-// The listener sees the line only through its reads: a read returns what came since the one
-// before, so a byte came after the read before its own. Two frames are too close when the
-// silence between them, at most the time from the read before the first frame's last byte to
-// the read that brought the second frame's first byte, less one character, is shorter than the
-// 3.5 characters of the rate by more than `tolerance` (the adapter's and this program's own
-// uncertainty); where that cannot be shown, nothing is said.
+// The listener sees the line only through its reads: a byte crossed the line after the read
+// before its own (less the adapter's latency) and before its own read; and on one line the bytes
+// follow each other at least one character apart. From that, the latest the second frame can
+// have begun and the earliest the first can have ended bound the silence between them from
+// above; two frames are too close when that bound is shorter than the 3.5 characters of the
+// rate by more than `tolerance` (the adapter's and this program's own uncertainty). Where a
+// listener that was held up cannot show it, nothing is said.
 #pragma once
 
 #include <chrono>
@@ -56,8 +57,8 @@ class TFrameFinder {
  private:
   struct TByte {
     std::uint8_t value;
-    Clock::time_point readAt;  // the read that brought it
-    Clock::time_point after;   // the read before that one: it came later than this
+    Clock::time_point readAt;    // the read that brought it: it had crossed the line by then
+    Clock::time_point earliest;  // the earliest it can have crossed the line
   };
 
   // Takes out every frame that is complete; `silent`: the line has been silent for the cut, so
@@ -75,6 +76,7 @@ class TFrameFinder {
   Clock::time_point lastRead_{};
   bool anyRead_ = false;
   std::optional<TByte> lastEmitted_;  // the last byte of the frame before, for the closeness
+  std::optional<Clock::time_point> lastEarliest_;  // of the last byte fed
 };
 
 // The lengths a frame can have, from its first bytes (address, function, ...): none when the

@@ -337,6 +337,10 @@ TMasterTally TVirtualBus::MasterTally() const {
 
 void TVirtualBus::DriveMaster(Clock::time_point now) {
   if (!master_ || master_->waiting || now < master_->nextAt) return;
+  // A master hears the line go quiet before it sends: when the bus was held up and hands over
+  // late what is on the line, the next frame follows it. Only a frame sent at once after the one
+  // before (replyWithin 0) goes out while that one is still under way.
+  if (!outgoing_.empty() && !master_->chained) return;
   if (master_->script.repeat != 0 && master_->round >= master_->script.repeat) {
     master_.reset();
     std::lock_guard lock(tallyMutex_);
@@ -345,7 +349,8 @@ void TVirtualBus::DriveMaster(Clock::time_point now) {
   }
   const TMasterStep& step = master_->script.steps[master_->step];
   SendMasterFrame(step, now);
-  if (step.replyWithin.count() == 0) {
+  master_->chained = step.replyWithin.count() == 0;
+  if (master_->chained) {
     // The next frame follows this one on the line without a silence: one frame to the devices.
     master_->nextAt = rx_.lineEnd;
     if (++master_->step == master_->script.steps.size()) {

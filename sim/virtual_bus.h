@@ -225,6 +225,7 @@ class TVirtualBus {
     unsigned round = 0;
     Clock::time_point nextAt{};
     bool waiting = false;  // its frame waits to be taken up by the devices
+    bool chained = false;  // the next frame follows the last one at once
   };
   std::optional<TMaster> master_;
   mutable std::mutex tallyMutex_;

@@ -23,6 +23,9 @@ remember flag.
                        for an adapter or a virtual line that pauses within a reply)
       --echo           the adapter echoes each request (a two-wire RS-485 adapter that hears
                        itself): drop that copy before reading the reply
+      --rs485          RTS on while sending and off after, by the driver (a UART whose RS-485
+                       transceiver needs RTS to switch; refused with status 3 where the driver
+                       cannot)
       --json           one JSON document on standard output
       --trace          every request and reply on standard error
   -q, --quiet          no output on success
@@ -37,7 +40,7 @@ confirmed by the device's echo.
   -a, --address N      the device's bus address, 1..247
   -r, --rate RATE      the line rate in Bd (default 9600)
       --timeout MS     wait this long for the echo to begin (default 350)
-      --gap, --echo, --json, --trace, -q, -h as for read
+      --gap, --echo, --rs485, --json, --trace, -q, -h as for read
 )");
 
 const char kSetUsage[] =
@@ -59,7 +62,7 @@ Settings:
 Modes: 0 off, 2 steady light and sound, 3/4/5 light flashing at 2/1/0.5 Hz and sound,
 6 steady light, 7/8/9 light flashing at 2/1/0.5 Hz, 10 sound only.
 
-  -p, -a, -r, --timeout, --gap, --echo, --json, --trace, -q, -h as for read
+  -p, -a, -r, --timeout, --gap, --echo, --rs485, --json, --trace, -q, -h as for read
 )");
 
 namespace {

@@ -93,6 +93,7 @@ TCommon ReadCommon(const TArguments& arguments, bool needPort, bool needAddress,
   common.trace = arguments.Has("trace");
   common.quiet = arguments.Has("quiet");
   common.echo = arguments.Has("echo");
+  common.rs485 = arguments.Has("rs485");
   return common;
 }
 

@@ -28,7 +28,7 @@ The end (--count, --duration or Ctrl-C) prints a summary per address.
   -p, --port PORT      the serial port
   -r, --rate RATE      the line's rate in Bd (default 9600)
       --gap MS         the silence after which a frame that is still short counts as garbled
-                       (default 3.5 characters and 2 ms); more for a USB adapter that hands
+                       (default 3.5 characters and 10 ms); more for a USB adapter that hands
                        over the bytes in batches
   -n, --count N        stop after N frames (and the reply to the last request)
       --duration S     stop after S seconds
@@ -46,8 +46,10 @@ using Clock = std::chrono::steady_clock;
 
 // What the listener cannot tell apart: its own wake-ups and the adapter's hand-over.
 constexpr std::chrono::microseconds kTolerance{1500};
-// Beyond the 3.5 characters before a short frame counts as garbled, by default.
-constexpr std::chrono::microseconds kCutMargin{2000};
+// Beyond the 3.5 characters before a short frame counts as garbled, by default: a pause that an
+// adapter or a busy machine puts into a frame when it hands the bytes over late (frames end by
+// their function and CRC, so this only delays the verdict on bytes that form no frame).
+constexpr std::chrono::microseconds kCutMargin{10000};
 // The longest the listener sleeps without looking at Ctrl-C and the clock.
 constexpr std::chrono::milliseconds kLongestWait{100};
 

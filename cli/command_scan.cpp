@@ -38,6 +38,7 @@ asked for once more before it is reported.
       --timeout MS     the wait for each parameter block read after a find (default by rate)
       --gap MS         the silence that ends a reply shorter than expected (default 5)
       --echo           the adapter echoes each request: drop that copy (as for read)
+      --rs485          RTS on while sending and off after, by the driver (as for read)
       --json           one JSON object per line: each find and other device as it comes, then
                        a summary
       --trace          every request and reply on standard error

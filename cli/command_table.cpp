@@ -8,7 +8,7 @@ namespace {
 // The options of every command that talks to one device.
 constexpr TOptionSpec kDeviceOptions[] = {kPortOption,  kAddressOption, kRateOption,  kJsonOption,
                                           kTraceOption, kTimeoutOption, kQuietOption, kHelpOption,
-                                          kGapOption,   kEchoOption};
+                                          kGapOption,   kEchoOption,    kRs485Option};
 
 constexpr TOptionSpec kPortsOptions[] = {kJsonOption, kQuietOption, kHelpOption};
 
@@ -21,6 +21,7 @@ constexpr TOptionSpec kScanOptions[] = {kPortOption,
                                         kHelpOption,
                                         kGapOption,
                                         kEchoOption,
+                                        kRs485Option,
                                         {"from", 0, true, TValueKind::Free},
                                         {"to", 0, true, TValueKind::Free},
                                         {"first", 0, false},

@@ -25,7 +25,7 @@ end of --count) prints a summary of answers, errors and reply times.
       --count N        stop after N reads (default: until Ctrl-C)
       --interval MS    pause between the end of one read and the next (default 1000; 0: back
                        to back)
-  -p, -a, -r, --timeout, --gap, --echo, --json, --trace, -q, -h as for read; --json prints one document at
+  -p, -a, -r, --timeout, --gap, --echo, --rs485, --json, --trace, -q, -h as for read; --json prints one document at
   the end with every read and the summary
 )");
 

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "cli/messages.h"
+#include "cli/platform.h"
 #include "protocol/baud_rates.h"
 #include "protocol/reply_timing.h"
 #include "protocol/traffic_lines.h"
@@ -21,13 +22,21 @@ constexpr std::int32_t kMaximum = -1;
 
 }  // namespace
 
+ERs485Refused::ERs485Refused(const std::string& driver, int systemErrorCode)
+    : EComPort(CError_SetStateFailed, systemErrorCode),
+      message_(Format(Tr("the driver %s refuses the RS-485 mode (RTS on while sending, off after; "
+                         "error code %d): --rs485 is for a UART whose transceiver needs RTS; a "
+                         "USB RS-485 adapter switches by itself and needs no --rs485"),
+                      driver.c_str(), systemErrorCode)) {}
+
 TDeviceLine::TDeviceLine(std::string portName, TTrace trace, std::chrono::milliseconds gap,
-                         bool echo)
+                         bool echo, bool rs485)
     : portName_(std::move(portName)),
       trace_(std::move(trace)),
       port_(std::make_unique<TComPort>()),
       gap_(gap),
-      echo_(echo) {}
+      echo_(echo),
+      rs485_(rs485) {}
 
 TDeviceLine::~TDeviceLine() {
   try {
@@ -50,6 +59,13 @@ void TDeviceLine::Open(std::uint8_t baudIndex) {
   timeouts.SetReadTotalMultiplier(kMaximum);
   timeouts.SetReadTotalConstant(static_cast<std::int32_t>(kTakeUpDelayMs));
   port_->OpenPort();
+  if (!rs485_) return;
+  // On the open port, so that a refusal is told apart from a port that cannot be opened.
+  try {
+    port_->FlowControl().SetControlRTS(rtsToggle);
+  } catch (const EComPort& refused) {
+    throw ERs485Refused(PortDriverName(portName_), refused.SystemErrorCode);
+  }
 }
 
 void TDeviceLine::SetRate(std::uint8_t baudIndex) {

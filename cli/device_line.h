@@ -27,8 +27,20 @@
 
 #include "protocol/baud_rates.h"
 #include "protocol/frame.h"
+#include "serial/com_exception.h"
 
 class TComPort;
+
+// A driver that will not switch RTS around its transmissions: an EComPort (a port failure) whose
+// message names the driver (the port is put in front where it is reported).
+class ERs485Refused : public EComPort {
+ public:
+  ERs485Refused(const std::string& driver, int systemErrorCode);
+  const char* what() const noexcept override { return message_.c_str(); }
+
+ private:
+  std::string message_;
+};
 
 struct TReply {
   std::vector<std::uint8_t> bytes;                             // empty: no answer within the wait
@@ -43,13 +55,15 @@ class TDeviceLine {
 
   explicit TDeviceLine(std::string portName, TTrace trace = {},
                        std::chrono::milliseconds gap = std::chrono::milliseconds(5),
-                       bool echo = false);
+                       bool echo = false, bool rs485 = false);
   ~TDeviceLine();
   TDeviceLine(const TDeviceLine&) = delete;
   TDeviceLine& operator=(const TDeviceLine&) = delete;
 
   // Opens the port at a BaudTable rate, 8N1, no flow control, DTR and RTS off. EComPort 1 (or 7,
-  // 8, 9 from the settings) on failure.
+  // 8, 9 from the settings) on failure. With `rs485`, RTS is then left to the driver, on while
+  // it sends and off after (Linux: its RS-485 mode; Windows: RTS_CONTROL_TOGGLE); a driver that
+  // refuses gives ERs485Refused.
   void Open(std::uint8_t baudIndex);
   // Switches the open port to another rate at once. Through a raw TCP port the rate stays the
   // gateway's: the first change calls OnWarning with a line saying so.
@@ -91,6 +105,7 @@ class TDeviceLine {
   std::uint8_t baudIndex_ = kDefaultBaudIndex;
   std::chrono::milliseconds gap_;
   bool echo_;
+  bool rs485_;
   std::chrono::steady_clock::time_point firstBytesAt_{};  // the last ReadFrame's first bytes
   bool mayStillSend_ = false;  // the last reply ended by silence short of its length
   bool rateKeptTold_ = false;

@@ -201,4 +201,26 @@ TEST_F(CliOnBus, ApplyWaitsForADeviceThatMovesSlowly) {
   EXPECT_EQ(device.Register(4), 3);
 }
 
+// A pseudo-terminal has no RTS to switch: the RS-485 mode is refused, naming the driver, before
+// anything is sent.
+TEST_F(CliOnBus, Rs485OnAPseudoTerminalIsRefusedWithItsDriver) {
+  sim::TVirtualDevice& device = Add(Device(5));
+  bus_->Start();
+  for (const std::string command : {"read", "scan"}) {
+    std::vector<std::string> args{command, "-p", Port(), "--rs485", "--json"};
+    if (command == "read") args.insert(args.end(), {"-a", "5"});
+    const TCliRun run = RunCli(args);
+    EXPECT_EQ(run.status, 3) << command << run.out << run.err;
+    EXPECT_NE(run.err.find("tarvi-cli: " + Port() +
+                           ": the driver pty_slave refuses the RS-485 mode (RTS on while "
+                           "sending, off after; error code 25)"),
+              std::string::npos)
+        << run.err;
+    const auto document = ParseJson(run.out);
+    ASSERT_TRUE(document) << run.out;
+    EXPECT_EQ((*document)["error"]["kind"].text, "port");
+  }
+  EXPECT_EQ(device.RequestCount(), 0u);
+}
+
 }  // namespace

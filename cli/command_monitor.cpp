@@ -45,7 +45,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // What the listener cannot tell apart: its own wake-ups and the adapter's hand-over.
-constexpr std::chrono::microseconds kTolerance{1500};
+constexpr std::chrono::microseconds kTolerance{2000};
 // Beyond the 3.5 characters before a short frame counts as garbled, by default: a pause that an
 // adapter or a busy machine puts into a frame when it hands the bytes over late (frames end by
 // their function and CRC, so this only delays the verdict on bytes that form no frame).

@@ -76,9 +76,11 @@ std::vector<TLineFrame> TFrameFinder::Feed(const std::uint8_t* bytes, std::size_
   // The first read has no read before it: its bytes may have waited any time.
   const Clock::time_point after = anyRead_ ? lastRead_ : at - std::chrono::hours(1);
   for (std::size_t i = 0; i < count; ++i) {
-    // It came after the read before, and a character after the byte before it.
+    // It came after the read before, and a character after the byte before it; and not after
+    // its own read (bytes handed over in a burst come closer than a character).
     Clock::time_point earliest = after;
     if (lastEarliest_) earliest = std::max(earliest, *lastEarliest_ + charTime_);
+    earliest = std::min(earliest, at);
     lastEarliest_ = earliest;
     held_.push_back({bytes[i], at, earliest});
   }

@@ -52,6 +52,8 @@ constexpr std::chrono::microseconds kTolerance{2000};
 constexpr std::chrono::microseconds kCutMargin{10000};
 // The longest the listener sleeps without looking at Ctrl-C and the clock.
 constexpr std::chrono::milliseconds kLongestWait{100};
+// The longest it sleeps through a frame under way.
+constexpr std::chrono::microseconds kLongestNap{20000};
 
 struct TMonitorOptions {
   unsigned count = 0;  // 0: no limit
@@ -115,6 +117,13 @@ class TMonitor {
         Take(frame);
       for (const TLineEvent& event : decoder_.Idle(at))
         Show(event);
+      // A frame that has begun and whose length is known needs its line time: sleep through
+      // most of it instead of waking for every byte (the bytes wait in the driver meanwhile).
+      if (const std::size_t due = finder_.BytesStillDue(); due >= 4) {
+        PauseUnlessStopped(std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::min<std::chrono::microseconds>(finder_.CharTime() * static_cast<long>(due - 2),
+                                                kLongestNap)));
+      }
     }
     // What is held when the listening ends is cut as the silence would cut it.
     for (const TLineFrame& frame : finder_.Idle(Clock::now() + std::chrono::hours(1)))

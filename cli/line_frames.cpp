@@ -10,7 +10,7 @@ namespace {
 // The longest frame Modbus RTU has (a master's buffer of 256 bytes).
 constexpr std::size_t kLongestFrame = 256;
 
-std::chrono::microseconds CharTime(std::uint32_t rate) {
+std::chrono::microseconds CharTimeAt(std::uint32_t rate) {
   // 10 bits a character (start, 8 data, stop), rounded up to a whole microsecond.
   return std::chrono::microseconds((10'000'000 + rate - 1) / rate);
 }
@@ -66,7 +66,7 @@ std::vector<std::size_t> FrameLengths(const std::uint8_t* bytes, std::size_t cou
 
 TFrameFinder::TFrameFinder(std::uint32_t rate, std::chrono::microseconds cutSilence,
                            std::chrono::microseconds tolerance)
-    : charTime_(CharTime(rate)),
+    : charTime_(CharTimeAt(rate)),
       silence_(charTime_ * 7 / 2),
       cut_(cutSilence),
       tolerance_(tolerance) {}
@@ -98,6 +98,17 @@ std::vector<TLineFrame> TFrameFinder::Idle(Clock::time_point now) {
     EmitGarbage(out);
   }
   return out;
+}
+
+std::size_t TFrameFinder::BytesStillDue() const {
+  if (held_.empty() || !garbage_.empty()) return 0;
+  std::array<std::uint8_t, 8> head{};
+  const std::size_t count = std::min(held_.size(), head.size());
+  for (std::size_t i = 0; i < count; ++i)
+    head[i] = held_[i].value;
+  for (const std::size_t length : FrameLengths(head.data(), count))
+    if (length > held_.size()) return length - held_.size();
+  return 0;
 }
 
 std::optional<TFrameFinder::Clock::time_point> TFrameFinder::CutAt() const {

@@ -53,6 +53,10 @@ class TFrameFinder {
 
   // The 3.5 characters of the rate.
   std::chrono::microseconds FrameSilence() const { return silence_; }
+  std::chrono::microseconds CharTime() const { return charTime_; }
+  // How many more bytes the frame that is held needs at the least, by its function; 0 when
+  // nothing is held or the function does not tell.
+  std::size_t BytesStillDue() const;
 
  private:
   struct TByte {

@@ -77,7 +77,9 @@ int main(int argc, char** argv) {
     }
     bus.Start();
     if (!options.pollAddresses.empty()) {
-      sim::TMasterScript script{.rate = 9600, .steps = {}, .repeat = 0};
+      // The panel polls at the rate of the first device.
+      const std::uint32_t rate = sim::RateOfBaudCode(options.devices.front().config.baudCode);
+      sim::TMasterScript script{.rate = rate, .steps = {}, .repeat = 0};
       for (const std::uint8_t address : options.pollAddresses) {
         std::vector<std::uint8_t> read{address, 3, 0, 0, 0, 7};
         sim::AppendCrc(read);

@@ -347,18 +347,23 @@ void TVirtualBus::DriveMaster(Clock::time_point now) {
     tally_.done = true;
     return;
   }
-  const TMasterStep& step = master_->script.steps[master_->step];
-  SendMasterFrame(step, now);
-  master_->chained = step.replyWithin.count() == 0;
-  if (master_->chained) {
+  for (;;) {
+    const TMasterStep& step = master_->script.steps[master_->step];
+    SendMasterFrame(step, now);
+    master_->chained = step.replyWithin.count() == 0;
+    if (!master_->chained) {
+      master_->waiting = true;
+      return;
+    }
     // The next frame follows this one on the line without a silence: one frame to the devices.
+    // It is put on the line now, behind this one, so that a bus thread held up cannot let the
+    // devices take the first one up alone.
     master_->nextAt = rx_.lineEnd;
     if (++master_->step == master_->script.steps.size()) {
       master_->step = 0;
       ++master_->round;
+      if (master_->script.repeat != 0 && master_->round >= master_->script.repeat) return;
     }
-  } else {
-    master_->waiting = true;
   }
 }
 
@@ -463,7 +468,10 @@ std::optional<Clock::time_point> TVirtualBus::NextDeadline() const {
     if (!next || at < *next) next = at;
   };
   if (rx_.active) consider(rx_.deadline);
-  if (master_ && !master_->waiting) consider(master_->nextAt);
+  // The master's next frame is due once the line has handed over what is under way (then the
+  // last byte's time wakes the thread, and the frame goes out after it).
+  if (master_ && !master_->waiting && (outgoing_.empty() || master_->chained))
+    consider(master_->nextAt);
   if (hangUpAt_) consider(*hangUpAt_);
   if (!outgoing_.empty() && !writeBlocked_) consider(outgoing_.front().at);
   return next;

@@ -203,11 +203,10 @@ class TMonitor {
     const bool frame = event.kind != TLineEvent::TKind::NoAnswer;
     const double silenceMs =
         std::chrono::duration<double, std::milli>(finder_.FrameSilence()).count();
-    std::string line = Format("%s  %-9s  %s", time.c_str(),
-                              !frame        ? ""
-                              : event.crcOk ? Tr("CRC ok")
-                                            : Tr("CRC error"),
-                              event.text.c_str());
+    // Padded by characters, so that a translated verdict lines up too.
+    const char* verdict = !frame ? "" : event.crcOk ? Tr("CRC ok") : Tr("CRC error");
+    std::string line =
+        Format("%s  %s  %s", time.c_str(), PadRight(verdict, 9).c_str(), event.text.c_str());
     if (event.replyMs) line += Format(Tr(" (%.1f ms)"), *event.replyMs);
     if (event.tooCloseMs)
       line += Format(Tr("  [too close: at most %.1f ms after the frame before, less than the "

@@ -38,5 +38,5 @@ std::string PortFailureAdvice(int systemErrorCode);
 std::string NetworkFailureAdvice(int systemErrorCode);
 
 // The name of the driver behind a port, for messages: ftdi_sio, serial8250, pty_slave (Linux),
-// the device manager's service (Windows); "unknown" when the system does not tell.
+// the device manager's service (Windows); "(unknown)" when the system does not tell.
 std::string PortDriverName(const std::string& port);

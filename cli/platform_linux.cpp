@@ -112,7 +112,7 @@ std::string PortDriverName(const std::string& port) {
   namespace fs = std::filesystem;
   std::error_code error;
   const fs::path device = fs::canonical(TSerialDevice::PathOf(port), error);
-  if (error) return Tr("unknown");
+  if (error) return Tr("(unknown)");
   // A port of the system list: the driver sysfs names (ftdi_sio, serial8250, ...).
   if (const auto ports = ReadSystemPortDetails()) {
     for (const TPortDetails& details : *ports)
@@ -121,7 +121,7 @@ std::string PortDriverName(const std::string& port) {
   }
   // Otherwise the tty driver of its device number (pty_slave for a pseudo-terminal).
   struct stat status {};
-  if (stat(device.c_str(), &status) != 0 || !S_ISCHR(status.st_mode)) return Tr("unknown");
+  if (stat(device.c_str(), &status) != 0 || !S_ISCHR(status.st_mode)) return Tr("(unknown)");
   const unsigned major = ::major(status.st_rdev);
   const unsigned minor = ::minor(status.st_rdev);
   std::ifstream drivers("/proc/tty/drivers");
@@ -137,5 +137,5 @@ std::string PortDriverName(const std::string& port) {
         dash == std::string::npos ? low : static_cast<unsigned>(std::stoul(range.substr(dash + 1)));
     if (minor >= low && minor <= high) return name;
   }
-  return Tr("unknown");
+  return Tr("(unknown)");
 }

@@ -130,5 +130,5 @@ std::string PortDriverName(const std::string& port) {
       if (_stricmp(details.name.c_str(), port.c_str()) == 0 && !details.driver.empty())
         return details.driver;
   }
-  return Tr("unknown");
+  return Tr("(unknown)");
 }

@@ -35,7 +35,7 @@ DCB LineSettingsToDcb(const TLineSettings& s) {
   dcb.fInX = s.xonXoffIn ? 1u : 0u;
   dcb.fErrorChar = s.parityReplace ? 1u : 0u;
   dcb.fNull = s.discardNull ? 1u : 0u;
-  dcb.fRtsControl = RtsControl(s.controlRTS);
+  dcb.fRtsControl = RtsControl(s.controlRTS) & 3u;  // a field of two bits
   dcb.fAbortOnError = FALSE;
   dcb.XonLim = static_cast<WORD>(s.xonLimit);
   dcb.XoffLim = static_cast<WORD>(s.xoffLimit);

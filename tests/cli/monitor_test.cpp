@@ -64,7 +64,7 @@ TEST_F(CliMonitor, DecodesALiveLineAndSumsItUpAgainstWhatTheMasterSent) {
   bus_->Start();
   // --gap: a reply that the loaded machine holds up inside (the corrupted one has no function
   // and CRC to hold it together) is not cut by the default 13.6 ms.
-  TChildProcess monitor = StartMonitor({"-p", Port(), "--json", "--count", "14", kTestGap});
+  TChildProcess monitor = StartMonitor({"-p", Port(), "--json", "--count", "15", kTestGap});
   WaitForListener(monitor);
 
   sim::TMasterScript script{.rate = 9600, .steps = {}, .repeat = 1};
@@ -78,7 +78,8 @@ TEST_F(CliMonitor, DecodesALiveLineAndSumsItUpAgainstWhatTheMasterSent) {
   step(ReadParameters(9), 450ms);  // nobody there: the listener's 350 ms pass first
   step(ReadParameters(11), 350ms);
   step(ReadParameters(13), 350ms);
-  step(Frame({15, 3, 2, 0, 14}), 100ms);  // a reply that no request asked for
+  step(Frame({15, 3, 2, 0, 14}), 100ms);             // a reply that no request asked for
+  step(Frame({20, 0x2B, 0x0E, 0x01, 0x00}), 100ms);  // a function of another family
   bus_->RunMaster(script);
 
   const std::optional<int> status = monitor.Wait(30s);
@@ -124,14 +125,20 @@ TEST_F(CliMonitor, DecodesALiveLineAndSumsItUpAgainstWhatTheMasterSent) {
   const std::vector<TJsonValue> unsolicited = OfKind(*lines, "unsolicited");
   ASSERT_EQ(unsolicited.size(), 1u) << out;
   EXPECT_EQ(unsolicited[0]["text"].text.rfind("15 reply without a request: 0F 03 02 00 0E", 0), 0u);
+  const std::vector<TJsonValue> other = OfKind(*lines, "other");
+  ASSERT_EQ(other.size(), 1u) << out;
+  EXPECT_EQ(other[0]["text"].text.rfind("20 function 43, not of this family: 14 2B 0E 01 00", 0),
+            0u)
+      << other[0]["text"].text;
 
   // The summary against the master's own count.
   const TJsonValue& summary = lines->back()["summary"];
   const sim::TMasterTally master = bus_->MasterTally();
-  EXPECT_EQ(master.frames, 8u);
-  EXPECT_EQ(summary["frames"].Int(), 14);
+  EXPECT_EQ(master.frames, 9u);
+  EXPECT_EQ(summary["frames"].Int(), 15);
   EXPECT_EQ(summary["garbled"].Int(), 1);
   EXPECT_EQ(summary["unsolicited"].Int(), 1);
+  EXPECT_EQ(summary["other"].Int(), 1);
   EXPECT_EQ(summary["too_close"].Int(), 0);
   long requests = 0;
   long answered = 0;  // whole or garbled: the device answered
@@ -139,7 +146,7 @@ TEST_F(CliMonitor, DecodesALiveLineAndSumsItUpAgainstWhatTheMasterSent) {
     requests += row["requests"].Int();
     answered += row["answers"].Int() + row["crc_errors"].Int();
   }
-  EXPECT_EQ(requests, static_cast<long>(master.frames) - 1);  // all but the stray reply
+  EXPECT_EQ(requests, static_cast<long>(master.frames) - 2);  // all but the stray two
   EXPECT_EQ(answered, static_cast<long>(master.replies));
   const TJsonValue* row5 = Row(summary, 5);
   ASSERT_NE(row5, nullptr);

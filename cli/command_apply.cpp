@@ -33,6 +33,8 @@ found there, so a plan can be applied again.
       --stop-on-error  stop at the first row that fails
       --timeout MS     wait this long for each reply to begin (default by rate)
       --gap MS         the silence that ends a reply shorter than expected (default 5)
+      --echo           the adapter echoes each request: drop that copy (as for read)
+      --rs485          RTS on while sending and off after, by the driver (as for read)
       --json           one JSON document: every row with its result, then a summary
       --trace          every request and reply on standard error
   -q, --quiet          no output on success
@@ -62,6 +64,7 @@ struct TRowResult {
   TRowEnd end = TRowEnd::Failed;
   bool portFailed = false;
   std::vector<TWrite> writes;
+  std::vector<std::string> warnings;  // an echo lost on the way, for one
   std::optional<TParameterBlock> block;
   std::string reason;
   const char* faultKind = nullptr;
@@ -85,28 +88,27 @@ TBlockReading FindDevice(TSession& session, const TPlanRow& row, TTarget& target
   }
 }
 
-TRowResult ApplyRow(TSession& session, const TPlanRow& row) {
-  TRowResult outcome;
-  TTarget target{row.address, row.baudIndex, session.Options().timeout};
+void ApplyRow(TSession& session, const TPlanRow& row, TRowResult& outcome) {
+  TTarget target{row.address, row.baudIndex, session.Options().timeout, {}};
   const TBlockReading current = FindDevice(session, row, target);
   outcome.writes = PlanWrites(row.wanted, &current.block);
   if (outcome.writes.empty()) {
     outcome.end = TRowEnd::Unchanged;
     outcome.block = current.block;
-    return outcome;
+    return;
   }
   const TBlockReading after =
-      CarryOut(session.Line(row.port, target.baudIndex), target, outcome.writes, row.wanted, {});
+      CarryOut(session.Line(row.port, target.baudIndex), target, outcome.writes, row.wanted, {},
+               [&](const std::string& warning) { outcome.warnings.push_back(warning); });
   outcome.end = TRowEnd::Changed;
   outcome.block = after.block;
-  return outcome;
 }
 
 // A row carried out, its failure (of the device or of the port) kept as its result.
 TRowResult TryRow(TSession& session, const TPlanRow& row) {
   TRowResult outcome;
   try {
-    outcome = ApplyRow(session, row);
+    ApplyRow(session, row, outcome);
   } catch (const TDeviceFault& fault) {
     outcome.reason = fault.what();
     outcome.faultKind = FaultKindName(fault.Kind);
@@ -183,6 +185,10 @@ class TApplication {
     json_.Member("result", RowEndName(outcome.end));
     json_.Key("writes");
     WriteWritesJson(json_, outcome.writes);
+    json_.Key("warnings").BeginArray();
+    for (const std::string& warning : outcome.warnings)
+      json_.String(warning);
+    json_.EndArray();
     if (outcome.block) {
       json_.Key("block");
       WriteBlockJson(json_, *outcome.block);
@@ -195,6 +201,8 @@ class TApplication {
 
     const std::string where = Format("%s:%d  %s %u @%u", file_.c_str(), row.line, row.port.c_str(),
                                      unsigned{row.address}, unsigned{BaudTable[row.baudIndex]});
+    for (const std::string& warning : outcome.warnings)
+      session_.Warn(Format(Tr("%s: warning: %s"), where.c_str(), warning.c_str()));
     if (outcome.end == TRowEnd::Unchanged) {
       ++unchanged_;
       session_.Say(Format(Tr("%s: unchanged"), where.c_str()));

@@ -21,6 +21,11 @@ remember flag.
                        9600 Bd and above, 700, 1500, 3000 ms at 4800, 2400, 1200 Bd)
       --gap MS         the silence that ends a reply shorter than expected (default 5; more
                        for an adapter or a virtual line that pauses within a reply)
+      --echo           the adapter echoes each request (a two-wire RS-485 adapter that hears
+                       itself): drop that copy before reading the reply
+      --rs485          RTS on while sending and off after, by the driver (a UART whose RS-485
+                       transceiver needs RTS to switch; refused with status 3 where the driver
+                       cannot)
       --json           one JSON document on standard output
       --trace          every request and reply on standard error
   -q, --quiet          no output on success
@@ -35,14 +40,17 @@ confirmed by the device's echo.
   -a, --address N      the device's bus address, 1..247
   -r, --rate RATE      the line rate in Bd (default 9600)
       --timeout MS     wait this long for the echo to begin (default 350)
-      --gap, --json, --trace, -q, -h as for read
+      --gap, --echo, --rs485, --json, --trace, -q, -h as for read
 )");
 
 const char kSetUsage[] =
     N_(R"(Usage: tarvi-cli set -p PORT -a ADDRESS [-r RATE] SETTING... [OPTION]...
 Writes settings into the device at ADDRESS. Each write is confirmed by its echo; the address and
 the rate change last, and the result is read back (at the new rate, which proves the device
-follows it). A value the device does not know is refused before anything is sent.
+follows it). A value the device does not know is refused before anything is sent. A device
+takes a moment to move: each request after a move waits 20 ms and is asked again for up to a
+second. An address or rate write whose echo does not come is looked for once where it sends the
+device: found there, the change is made (with a warning that its echo was lost).
 
 Settings:
       --power-up MODE     the mode after power-up: 0 (off) or 2..10
@@ -54,13 +62,13 @@ Settings:
 Modes: 0 off, 2 steady light and sound, 3/4/5 light flashing at 2/1/0.5 Hz and sound,
 6 steady light, 7/8/9 light flashing at 2/1/0.5 Hz, 10 sound only.
 
-  -p, -a, -r, --timeout, --gap, --json, --trace, -q, -h as for read
+  -p, -a, -r, --timeout, --gap, --echo, --rs485, --json, --trace, -q, -h as for read
 )");
 
 namespace {
 
 TTarget TargetOf(const TCommon& common) {
-  return {common.address, common.baudIndex, common.timeout};
+  return {common.address, common.baudIndex, common.timeout, {}};
 }
 
 std::string Where(const TCommon& common) {
@@ -105,7 +113,7 @@ TWantedSettings ReadWanted(const TArguments& arguments) {
 }
 
 void ReportSet(TSession& session, const TTarget& target, const std::vector<TWrite>& written,
-               const TBlockReading& reading) {
+               const std::vector<std::string>& warnings, const TBlockReading& reading) {
   session.Say(Format(Tr("read back from %u at %u Bd:"), unsigned{target.address},
                      unsigned{BaudTable[target.baudIndex]}));
   for (const std::string& line : BlockLines(reading.block))
@@ -115,6 +123,10 @@ void ReportSet(TSession& session, const TTarget& target, const std::vector<TWrit
   WriteWhere(json, session.Options());
   json.Key("writes");
   WriteWritesJson(json, written);
+  json.Key("warnings").BeginArray();
+  for (const std::string& warning : warnings)
+    json.String(warning);
+  json.EndArray();
   json.Key("block");
   WriteBlockJson(json, reading.block);
   session.Emit(json.EndObject().Text());
@@ -153,12 +165,18 @@ TExitStatus RunSet(const TInvocation& invocation) {
   return RunReporting(invocation.common, [&](TSession& session) {
     TTarget target = TargetOf(session.Options());
     std::vector<TWrite> written;
+    std::vector<std::string> warnings;
     const TBlockReading reading = CarryOut(
-        session.Line(), target, PlanWrites(wanted, nullptr), wanted, [&](const TWrite& write) {
+        session.Line(), target, PlanWrites(wanted, nullptr), wanted,
+        [&](const TWrite& write) {
           session.Say(Format(Tr("%s: written"), WriteText(write).c_str()));
           written.push_back(write);
+        },
+        [&](const std::string& warning) {
+          session.Warn(Tr("warning: ") + warning);
+          warnings.push_back(warning);
         });
-    ReportSet(session, target, written, reading);
+    ReportSet(session, target, written, warnings, reading);
     return TExitStatus::Done;
   });
 }

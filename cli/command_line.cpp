@@ -92,6 +92,8 @@ TCommon ReadCommon(const TArguments& arguments, bool needPort, bool needAddress,
   common.json = arguments.Has("json");
   common.trace = arguments.Has("trace");
   common.quiet = arguments.Has("quiet");
+  common.echo = arguments.Has("echo");
+  common.rs485 = arguments.Has("rs485");
   return common;
 }
 

@@ -42,6 +42,10 @@ inline constexpr TOptionSpec kTraceOption{"trace", 0, false};
 inline constexpr TOptionSpec kTimeoutOption{"timeout", 0, true, TValueKind::Free};
 inline constexpr TOptionSpec kQuietOption{"quiet", 'q', false};
 inline constexpr TOptionSpec kGapOption{"gap", 0, true, TValueKind::Free};
+// The adapter hears its own request (a two-wire RS-485 adapter): drop that copy before the reply.
+inline constexpr TOptionSpec kEchoOption{"echo", 0, false};
+// The transceiver's direction follows RTS: RTS on while sending, off after (the driver does it).
+inline constexpr TOptionSpec kRs485Option{"rs485", 0, false};
 inline constexpr TOptionSpec kHelpOption{"help", 'h', false};
 
 // The words after the verb.
@@ -70,6 +74,8 @@ struct TCommon {
   bool json = false;
   bool trace = false;
   bool quiet = false;
+  bool echo = false;   // the adapter echoes each request
+  bool rs485 = false;  // RTS on while sending (the driver's RS-485 mode)
 };
 
 // Reads the common options that were given; -p is required when needPort, -a when needAddress;

@@ -37,6 +37,8 @@ asked for once more before it is reported.
                        a reply that has begun is read to its end
       --timeout MS     the wait for each parameter block read after a find (default by rate)
       --gap MS         the silence that ends a reply shorter than expected (default 5)
+      --echo           the adapter echoes each request: drop that copy (as for read)
+      --rs485          RTS on while sending and off after, by the driver (as for read)
       --json           one JSON object per line: each find and other device as it comes, then
                        a summary
       --trace          every request and reply on standard error
@@ -132,7 +134,12 @@ class TScan {
           break;
         }
         ShowProgress(r, address);
-        Report(line, options_.rates[r], ProbeOnceMore(line, address));
+        try {
+          Report(line, options_.rates[r], ProbeOnceMore(line, address));
+        } catch (const TDeviceFault&) {
+          session_.BeforeOutput();  // the bar goes before the message (an echoing adapter)
+          throw;
+        }
       }
     }
     session_.BeforeOutput();
@@ -244,7 +251,7 @@ class TScan {
     std::string details;
     try {
       const TBlockReading reading =
-          ReadBlockOnceMore(line, {result.address, baudIndex, session_.Options().timeout});
+          ReadBlockOnceMore(line, {result.address, baudIndex, session_.Options().timeout, {}});
       json.Key("block");
       WriteBlockJson(json, reading.block);
       details = BlockSummary(reading.block);

@@ -7,9 +7,9 @@
 namespace {
 
 // The options of every command that talks to one device.
-constexpr TOptionSpec kDeviceOptions[] = {kPortOption,  kAddressOption, kRateOption,
-                                          kJsonOption,  kTraceOption,   kTimeoutOption,
-                                          kQuietOption, kHelpOption,    kGapOption};
+constexpr TOptionSpec kDeviceOptions[] = {kPortOption,  kAddressOption, kRateOption,  kJsonOption,
+                                          kTraceOption, kTimeoutOption, kQuietOption, kHelpOption,
+                                          kGapOption,   kEchoOption,    kRs485Option};
 
 constexpr TOptionSpec kPortsOptions[] = {kJsonOption, kQuietOption, kHelpOption};
 
@@ -21,6 +21,8 @@ constexpr TOptionSpec kScanOptions[] = {kPortOption,
                                         kQuietOption,
                                         kHelpOption,
                                         kGapOption,
+                                        kEchoOption,
+                                        kRs485Option,
                                         {"from", 0, true, TValueKind::Free},
                                         {"to", 0, true, TValueKind::Free},
                                         {"first", 0, false},
@@ -29,13 +31,18 @@ constexpr TOptionSpec kScanOptions[] = {kPortOption,
 constexpr TOptionSpec kWatchOptions[] = {{"count", 'n', true, TValueKind::Free},
                                          {"interval", 'i', true, TValueKind::Free}};
 
-constexpr TOptionSpec kApplyOptions[] = {kJsonOption,
-                                         kTraceOption,
-                                         kTimeoutOption,
-                                         kQuietOption,
-                                         kHelpOption,
-                                         kGapOption,
-                                         {"stop-on-error", 0, false}};
+constexpr TOptionSpec kApplyOptions[] = {
+    kJsonOption, kTraceOption, kTimeoutOption, kQuietOption,
+    kHelpOption, kGapOption,   kEchoOption,    {"stop-on-error", 0, false}};
+
+constexpr TOptionSpec kMonitorOptions[] = {kPortOption,
+                                           kRateOption,
+                                           kJsonOption,
+                                           kQuietOption,
+                                           kHelpOption,
+                                           kGapOption,
+                                           {"count", 'n', true, TValueKind::Free},
+                                           {"duration", 0, true, TValueKind::Free}};
 
 const TCommand kCommands[] = {
     {.name = "ports",
@@ -105,6 +112,14 @@ const TCommand kCommands[] = {
      .needsAddress = false,
      .fileMissing = N_("apply needs exactly one plan file"),
      .run = RunApply},
+    {.name = "monitor",
+     .synopsis = N_("monitor -p PORT"),
+     .summary = N_("listen to a line another master drives, decoded, a summary at the end"),
+     .usage = kMonitorUsage,
+     .options = kMonitorOptions,
+     .needsPort = true,
+     .needsAddress = false,
+     .run = RunMonitor},
 };
 
 constexpr const char* kOverviewHead =

@@ -25,7 +25,7 @@ end of --count) prints a summary of answers, errors and reply times.
       --count N        stop after N reads (default: until Ctrl-C)
       --interval MS    pause between the end of one read and the next (default 1000; 0: back
                        to back)
-  -p, -a, -r, --timeout, --gap, --json, --trace, -q, -h as for read; --json prints one document at
+  -p, -a, -r, --timeout, --gap, --echo, --rs485, --json, --trace, -q, -h as for read; --json prints one document at
   the end with every read and the summary
 )");
 
@@ -66,7 +66,8 @@ class TWatch {
       : session_(session),
         line_(line),
         options_(options),
-        target_{session.Options().address, session.Options().baudIndex, session.Options().timeout},
+        target_{
+            session.Options().address, session.Options().baudIndex, session.Options().timeout, {}},
         json_(session.BeginDocument()) {
     const TCommon& common = session.Options();
     json_.Member("port", common.port).Member("address", unsigned{common.address});

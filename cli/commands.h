@@ -65,12 +65,14 @@ TExitStatus RunOff(const TInvocation& invocation);
 TExitStatus RunWatch(const TInvocation& invocation);
 TExitStatus RunSet(const TInvocation& invocation);
 TExitStatus RunApply(const TInvocation& invocation);
+TExitStatus RunMonitor(const TInvocation& invocation);
 extern const char kScanUsage[];
 extern const char kReadUsage[];
 extern const char kSwitchUsage[];
 extern const char kWatchUsage[];
 extern const char kSetUsage[];
 extern const char kApplyUsage[];
+extern const char kMonitorUsage[];
 
 // The whole program: argv in, exit status out.
 int RunCli(int argc, char** argv);

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "cli/messages.h"
+#include "cli/platform.h"
 #include "protocol/baud_rates.h"
 #include "protocol/reply_timing.h"
 #include "protocol/traffic_lines.h"
@@ -21,11 +22,21 @@ constexpr std::int32_t kMaximum = -1;
 
 }  // namespace
 
-TDeviceLine::TDeviceLine(std::string portName, TTrace trace, std::chrono::milliseconds gap)
+ERs485Refused::ERs485Refused(const std::string& driver, int systemErrorCode)
+    : EComPort(CError_SetStateFailed, systemErrorCode),
+      message_(Format(Tr("the driver %s refuses the RS-485 mode (RTS on while sending, off after; "
+                         "error code %d): --rs485 is for a UART whose transceiver needs RTS; a "
+                         "USB RS-485 adapter switches by itself and needs no --rs485"),
+                      driver.c_str(), systemErrorCode)) {}
+
+TDeviceLine::TDeviceLine(std::string portName, TTrace trace, std::chrono::milliseconds gap,
+                         bool echo, bool rs485)
     : portName_(std::move(portName)),
       trace_(std::move(trace)),
       port_(std::make_unique<TComPort>()),
-      gap_(gap) {}
+      gap_(gap),
+      echo_(echo),
+      rs485_(rs485) {}
 
 TDeviceLine::~TDeviceLine() {
   try {
@@ -48,16 +59,23 @@ void TDeviceLine::Open(std::uint8_t baudIndex) {
   timeouts.SetReadTotalMultiplier(kMaximum);
   timeouts.SetReadTotalConstant(static_cast<std::int32_t>(kTakeUpDelayMs));
   port_->OpenPort();
+  if (!rs485_) return;
+  // On the open port, so that a refusal is told apart from a port that cannot be opened.
+  try {
+    port_->FlowControl().SetControlRTS(rtsToggle);
+  } catch (const EComPort& refused) {
+    throw ERs485Refused(PortDriverName(portName_), refused.SystemErrorCode);
+  }
 }
 
 void TDeviceLine::SetRate(std::uint8_t baudIndex) {
   baudIndex_ = baudIndex;
   port_->SetBaudRate(ComBaudRate(baudIndex));
-  if (!RateReachesLine(portName_) && !rateKeptTold_ && OnRateKept) {
+  if (!RateReachesLine(portName_) && !rateKeptTold_ && OnWarning) {
     rateKeptTold_ = true;
-    OnRateKept(Format(Tr("%s: the rate does not reach the line through a raw TCP port: the "
-                         "gateway's rate applies"),
-                      portName_.c_str()));
+    OnWarning(Format(Tr("%s: the rate does not reach the line through a raw TCP port: the "
+                        "gateway's rate applies"),
+                     portName_.c_str()));
   }
 }
 
@@ -87,39 +105,77 @@ void TDeviceLine::Discard() {
   if (!dropped.empty()) TraceBytes("   : dropped ", dropped);
 }
 
+int TDeviceLine::ReadFrame(std::uint8_t* into, int length, std::chrono::milliseconds wait,
+                           const std::function<bool(int count)>& complete) {
+  SetReadTimeouts(static_cast<std::int32_t>(wait.count()));
+  const int count = port_->ReadPort(into, length);
+  if (count <= 0) return 0;
+  firstBytesAt_ = Clock::now();
+  return ReadOn(into, count, length, complete);
+}
+
+int TDeviceLine::ReadOn(std::uint8_t* into, int count, int length,
+                        const std::function<bool(int count)>& complete) {
+  // The frame has begun: read it to its end, which is its expected length or the gap of
+  // silence, however long it takes on the line.
+  SetReadTimeouts(static_cast<std::int32_t>(gap_.count()));
+  while (count < length && !(complete && complete(count))) {
+    const int more = port_->ReadPort(into + count, length - count);
+    if (more <= 0) {
+      // The silence is the line's, not ours: when this program was not running while the
+      // gap passed, the bytes that came meanwhile are waiting, and the frame goes on.
+      if (port_->InputQueueCount() > 0) continue;
+      break;
+    }
+    count += more;
+  }
+  return count;
+}
+
 TReply TDeviceLine::Exchange(const TRequestFrame& request, int expectedLength,
                              std::chrono::milliseconds wait) {
   Discard();
   if (trace_) trace_(RequestLine(request.data()));
   port_->WritePort(request.data(), static_cast<int>(request.size()));
-  const Clock::time_point written = Clock::now();
+  Clock::time_point written = Clock::now();
 
   TReply reply;
   reply.bytes.resize(static_cast<std::size_t>(expectedLength));
-  SetReadTimeouts(static_cast<std::int32_t>(wait.count()));
-  int count = port_->ReadPort(reply.bytes.data(), expectedLength);
-  if (count > 0) {
-    reply.firstByteAfter = Clock::now() - written;
-    // The reply has begun: read it to its end, which is its expected length or the gap of
-    // silence, however long the reply takes on the line.
-    SetReadTimeouts(static_cast<std::int32_t>(gap_.count()));
-    const auto complete = [&] {
-      if (count >= expectedLength) return true;
-      // An exception reply (the request's function with bit 7 set) is 5 bytes long.
-      return count >= kExceptionReplyLength && reply.bytes[1] == (request[1] | kExceptionBit);
-    };
-    while (!complete()) {
-      const int more = port_->ReadPort(reply.bytes.data() + count, expectedLength - count);
-      if (more <= 0) {
-        // The silence is the line's, not ours: when this program was not running while the
-        // gap passed, the bytes that came meanwhile are waiting, and the reply goes on.
-        if (port_->InputQueueCount() > 0) continue;
-        break;
+  const auto complete = [&](int count) {
+    if (count >= expectedLength) return true;
+    // An exception reply (the request's function with bit 7 set) is 5 bytes long.
+    return count >= kExceptionReplyLength && reply.bytes[1] == (request[1] | kExceptionBit);
+  };
+  int count = 0;
+  bool waitForReply = true;
+  if (echo_) {
+    std::array<std::uint8_t, kRequestLength> copy{};
+    const int heard = ReadFrame(copy.data(), static_cast<int>(copy.size()), wait, {});
+    if (heard == static_cast<int>(copy.size()) &&
+        std::equal(copy.begin(), copy.end(), request.begin())) {
+      TraceBytes("   : echo ", {copy.begin(), copy.end()});
+      // The request has left the line: the device's turnaround starts now.
+      written = Clock::now();
+    } else {
+      // No copy of the request: what came is the reply's beginning (or nothing came at all).
+      waitForReply = false;
+      count = std::min(heard, expectedLength);
+      std::copy_n(copy.begin(), static_cast<std::size_t>(count), reply.bytes.begin());
+      if (count > 0 && !complete(count))
+        count = ReadOn(reply.bytes.data(), count, expectedLength, complete);
+      if (count > 0 && !noEchoTold_ && OnWarning) {
+        noEchoTold_ = true;
+        OnWarning(Format(Tr("%s: --echo, but the adapter did not echo the request: the reply "
+                            "came alone"),
+                         portName_.c_str()));
       }
-      count += more;
     }
-    mayStillSend_ = !complete();
+  }
+  if (waitForReply) count = ReadFrame(reply.bytes.data(), expectedLength, wait, complete);
+  if (count > 0) {
+    mayStillSend_ = !complete(count);
     reply.lastByteAfter = Clock::now() - written;
+    reply.firstByteAfter = firstBytesAt_ - written;
   } else {
     reply.firstByteAfter = reply.lastByteAfter = Clock::now() - written;
   }
@@ -133,6 +189,15 @@ TReply TDeviceLine::Exchange(const TRequestFrame& request, int expectedLength,
     }
   }
   return reply;
+}
+
+int TDeviceLine::Listen(std::uint8_t* into, int count, std::chrono::milliseconds within) {
+  SetReadTimeouts(static_cast<std::int32_t>(within.count()));
+  return std::max(0, port_->ReadPort(into, count));
+}
+
+void TDeviceLine::Note(const std::string& line) const {
+  if (trace_) trace_("   : " + line);
 }
 
 void TDeviceLine::TraceBytes(const char* prefix, const std::vector<std::uint8_t>& bytes) {

@@ -9,6 +9,11 @@
 // waits that long for more. So garbage ends 5 ms after its last byte, and a long reply at a slow
 // rate is never cut. The port stays open from Open to the destructor.
 //
+// An echoing adapter (a two-wire RS-485 adapter whose receiver stays on while it sends) hands
+// back the request itself before the reply. With `echo`, that copy is read (within the reply
+// time-out, to its 8 bytes or the gap) and dropped, and the wait for the reply starts after it;
+// bytes that are not the request are the reply's beginning, as without `echo`.
+//
 // Failures of the port raise EComPort (serial/com_exception.h); a device that does not answer is
 // not a failure here: the reply is then empty. Main thread only.
 #pragma once
@@ -22,8 +27,20 @@
 
 #include "protocol/baud_rates.h"
 #include "protocol/frame.h"
+#include "serial/com_exception.h"
 
 class TComPort;
+
+// A driver that will not switch RTS around its transmissions: an EComPort (a port failure) whose
+// message names the driver (the port is put in front where it is reported).
+class ERs485Refused : public EComPort {
+ public:
+  ERs485Refused(const std::string& driver, int systemErrorCode);
+  const char* what() const noexcept override { return message_.c_str(); }
+
+ private:
+  std::string message_;
+};
 
 struct TReply {
   std::vector<std::uint8_t> bytes;                             // empty: no answer within the wait
@@ -37,20 +54,27 @@ class TDeviceLine {
   using TTrace = std::function<void(const std::string& line)>;
 
   explicit TDeviceLine(std::string portName, TTrace trace = {},
-                       std::chrono::milliseconds gap = std::chrono::milliseconds(5));
+                       std::chrono::milliseconds gap = std::chrono::milliseconds(5),
+                       bool echo = false, bool rs485 = false);
   ~TDeviceLine();
   TDeviceLine(const TDeviceLine&) = delete;
   TDeviceLine& operator=(const TDeviceLine&) = delete;
 
   // Opens the port at a BaudTable rate, 8N1, no flow control, DTR and RTS off. EComPort 1 (or 7,
-  // 8, 9 from the settings) on failure.
+  // 8, 9 from the settings) on failure. With `rs485`, RTS is then left to the driver, on while
+  // it sends and off after (Linux: its RS-485 mode; Windows: RTS_CONTROL_TOGGLE); a driver that
+  // refuses gives ERs485Refused.
   void Open(std::uint8_t baudIndex);
   // Switches the open port to another rate at once. Through a raw TCP port the rate stays the
-  // gateway's: the first change calls OnRateKept with a line saying so.
+  // gateway's: the first change calls OnWarning with a line saying so.
   void SetRate(std::uint8_t baudIndex);
-  std::function<void(const std::string& line)> OnRateKept;
+  // Warnings for the operator: the rate kept by a raw TCP port; --echo without an echo.
+  std::function<void(const std::string& line)> OnWarning;
   std::uint8_t Rate() const { return baudIndex_; }
   const std::string& PortName() const { return portName_; }
+  bool Echo() const { return echo_; }
+  // A line of the trace (--trace) that says what the caller did or waited for.
+  void Note(const std::string& line) const;
 
   // Drops whatever waits in the input queue (the rest of an earlier reply, stray bytes; after a
   // reply that ended short of its length, until the line has been silent for the gap, so that
@@ -58,9 +82,21 @@ class TDeviceLine {
   // gathers its reply of up to expectedLength bytes.
   TReply Exchange(const TRequestFrame& request, int expectedLength, std::chrono::milliseconds wait);
 
+  // Listening only, for a line another master drives: waits up to `within` (at least 1 ms) for
+  // bytes and returns with those that have come, at most `count`; 0 when none came. Nothing is
+  // ever written.
+  int Listen(std::uint8_t* into, int count, std::chrono::milliseconds within);
+
  private:
   void SetReadTimeouts(std::int32_t firstByteWithinMs);
   void Discard();
+  // Reads into `into` what comes within `wait`, then on while each gap brings more, until
+  // `length` bytes are in or complete(count) says the frame is whole; returns the count.
+  int ReadFrame(std::uint8_t* into, int length, std::chrono::milliseconds wait,
+                const std::function<bool(int count)>& complete);
+  // Reads on after `count` bytes of a frame that has begun (see ReadFrame).
+  int ReadOn(std::uint8_t* into, int count, int length,
+             const std::function<bool(int count)>& complete);
   void TraceBytes(const char* prefix, const std::vector<std::uint8_t>& bytes);
 
   std::string portName_;
@@ -68,6 +104,10 @@ class TDeviceLine {
   std::unique_ptr<TComPort> port_;
   std::uint8_t baudIndex_ = kDefaultBaudIndex;
   std::chrono::milliseconds gap_;
+  bool echo_;
+  bool rs485_;
+  std::chrono::steady_clock::time_point firstBytesAt_{};  // the last ReadFrame's first bytes
   bool mayStillSend_ = false;  // the last reply ended by silence short of its length
   bool rateKeptTold_ = false;
+  bool noEchoTold_ = false;
 };

@@ -1,5 +1,8 @@
 #include "cli/device_requests.h"
 
+#include <algorithm>
+#include <thread>
+
 #include "cli/messages.h"
 #include "protocol/baud_rates.h"
 #include "protocol/frame.h"
@@ -20,11 +23,19 @@ std::string Hex(const std::vector<std::uint8_t>& bytes) {
   return text;
 }
 
+TDeviceFault EchoFault(unsigned address, unsigned rate, std::vector<std::uint8_t> bytes) {
+  return TDeviceFault(TFaultKind::Echo,
+                      Format(Tr("the adapter echoes the request: try --echo (the reply from %u at "
+                                "%u Bd begins with the request's own bytes)"),
+                             address, rate),
+                      std::move(bytes));
+}
+
 // Sends a request and returns a reply that passed the CRC check and is no exception; every other
 // outcome is a TDeviceFault.
-std::vector<std::uint8_t> Ask(TDeviceLine& line, const TTarget& target,
-                              const TRequestFrame& request, int expectedLength,
-                              std::chrono::milliseconds wait) {
+std::vector<std::uint8_t> AskOnce(TDeviceLine& line, const TTarget& target,
+                                  const TRequestFrame& request, int expectedLength,
+                                  std::chrono::milliseconds wait) {
   const TReply reply = line.Exchange(request, expectedLength, wait);
   const unsigned address = target.address;
   if (reply.bytes.empty()) {
@@ -32,6 +43,8 @@ std::vector<std::uint8_t> Ask(TDeviceLine& line, const TTarget& target,
                        Format(Tr("no answer from %u at %u Bd within %lld ms"), address,
                               Rate(target), static_cast<long long>(wait.count())));
   }
+  if (!line.Echo() && BeginsWithRequest(reply.bytes, request))
+    throw EchoFault(address, Rate(target), reply.bytes);
   if (!FrameCrcValid(reply.bytes.data(), reply.bytes.size())) {
     throw TDeviceFault(TFaultKind::CrcError,
                        Format(Tr("CRC error in the reply from %u at %u Bd: %s"), address,
@@ -60,6 +73,43 @@ std::vector<std::uint8_t> Ask(TDeviceLine& line, const TTarget& target,
   return reply.bytes;
 }
 
+using Clock = std::chrono::steady_clock;
+
+long long MsBetween(Clock::time_point from, Clock::time_point to) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(to - from).count();
+}
+
+// AskOnce, with the patience a device that has just moved needs (TTarget::movedAt); the trace
+// says what was waited for.
+std::vector<std::uint8_t> Ask(TDeviceLine& line, const TTarget& target,
+                              const TRequestFrame& request, int expectedLength,
+                              std::chrono::milliseconds wait) {
+  if (!target.movedAt || Clock::now() >= *target.movedAt + kMoveWindow)
+    return AskOnce(line, target, request, expectedLength, wait);
+  const Clock::time_point moved = *target.movedAt;
+  if (const Clock::time_point settled = moved + kMoveSettle; Clock::now() < settled) {
+    line.Note(Format(Tr("waiting %lld ms for the device to settle after the move"),
+                     MsBetween(Clock::now(), settled)));
+    std::this_thread::sleep_until(settled);
+  }
+  for (int attempt = 1;; ++attempt) {
+    try {
+      return AskOnce(line, target, request, expectedLength, wait);
+    } catch (const TDeviceFault& fault) {
+      const Clock::time_point now = Clock::now();
+      if (fault.Kind != TFaultKind::NoAnswer) throw;
+      if (attempt >= 2 && now >= moved + kMoveWindow) {
+        throw TDeviceFault(TFaultKind::NoAnswer,
+                           Format(Tr("%s (asked %d times in the %lld ms after the move)"),
+                                  fault.what(), attempt, MsBetween(moved, now)));
+      }
+      line.Note(Format(Tr("no answer yet %lld ms after the move: the device may still be "
+                          "moving; asking again"),
+                       MsBetween(moved, now)));
+    }
+  }
+}
+
 std::chrono::milliseconds ReadWait(const TTarget& target) {
   return target.timeout.value_or(std::chrono::milliseconds(ReadReplyTimeoutMs(target.baudIndex)));
 }
@@ -78,6 +128,8 @@ const char* FaultKindName(TFaultKind kind) {
       return "wrong_reply";
     case TFaultKind::NotOfFamily:
       return "not_of_family";
+    case TFaultKind::Echo:
+      return "echo";
   }
   return "unknown";
 }
@@ -135,6 +187,8 @@ TProbeResult Probe(TDeviceLine& line, std::uint8_t address, std::chrono::millise
   TProbeResult result;
   result.bytes = reply.bytes;
   if (reply.bytes.empty()) return result;
+  if (!line.Echo() && BeginsWithRequest(reply.bytes, request))
+    throw EchoFault(address, BaudTable[line.Rate()], reply.bytes);
   if (!FrameCrcValid(reply.bytes.data(), reply.bytes.size()) || reply.bytes.size() < 3) {
     result.kind = TProbeResult::TKind::Garbled;
     result.address = address;
@@ -156,4 +210,14 @@ TProbeResult Probe(TDeviceLine& line, std::uint8_t address, std::chrono::millise
   result.kind = result.id == kIdTarviA || result.id == kIdTarviZA ? TProbeResult::TKind::Family
                                                                   : TProbeResult::TKind::Other;
   return result;
+}
+
+bool BeginsWithRequest(const std::vector<std::uint8_t>& reply, const TRequestFrame& request) {
+  constexpr std::size_t kLeast = 6;
+  const std::size_t compared = std::min(reply.size(), request.size());
+  if (compared < kLeast ||
+      !std::equal(reply.begin(), reply.begin() + static_cast<std::ptrdiff_t>(compared),
+                  request.begin()))
+    return false;
+  return request[1] != kFunctionWriteRegister || reply.size() > request.size();
 }

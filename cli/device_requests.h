@@ -16,7 +16,8 @@
 #include "protocol/parameter_block.h"
 #include "protocol/registers.h"
 
-enum class TFaultKind { NoAnswer, CrcError, Exception, WrongReply, NotOfFamily };
+// Echo: the reply begins with the request itself (an echoing adapter, used without --echo).
+enum class TFaultKind { NoAnswer, CrcError, Exception, WrongReply, NotOfFamily, Echo };
 
 // The stable name of a fault kind in --json ("no_answer", "crc_error", ...).
 const char* FaultKindName(TFaultKind kind);
@@ -34,7 +35,15 @@ struct TTarget {
   std::uint8_t address = kHighestAddress;
   std::uint8_t baudIndex = kDefaultBaudIndex;        // the rate the line is at
   std::optional<std::chrono::milliseconds> timeout;  // else the family's time-out for the rate
+  // When the device was sent to this address and rate (its echo came, or was lost). A device
+  // takes a moment to move after its echo, so a request within kMoveWindow of a move waits
+  // until kMoveSettle has passed and is asked again while no answer comes (at least twice, and
+  // until kMoveWindow has passed): a write of a register is safe to repeat.
+  std::optional<std::chrono::steady_clock::time_point> movedAt;
 };
+
+inline constexpr std::chrono::milliseconds kMoveSettle{20};
+inline constexpr std::chrono::milliseconds kMoveWindow{1000};
 
 struct TBlockReading {
   TParameterBlock block;
@@ -63,4 +72,10 @@ struct TProbeResult {
   std::optional<std::uint8_t> exceptionCode;
   std::vector<std::uint8_t> bytes;
 };
+// Throws TDeviceFault (Echo) when the reply is the request itself: every probe would be.
 TProbeResult Probe(TDeviceLine& line, std::uint8_t address, std::chrono::milliseconds wait);
+
+// True when the bytes received begin with the request's own bytes (6 of them at least, all of
+// the request when that many came), and are not merely a write's echo, which repeats the
+// request by design: the adapter handed back the request.
+bool BeginsWithRequest(const std::vector<std::uint8_t>& reply, const TRequestFrame& request);

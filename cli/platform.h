@@ -42,3 +42,7 @@ std::string PortFailureAdvice(int systemErrorCode);
 // option; for any other failure, where to look (the address and port, another client, a
 // firewall).
 std::string NetworkFailureAdvice(int systemErrorCode);
+
+// The name of the driver behind a port, for messages: ftdi_sio, serial8250, pty_slave (Linux),
+// the device manager's service (Windows); "(unknown)" when the system does not tell.
+std::string PortDriverName(const std::string& port);

@@ -1,13 +1,20 @@
 #include <errno.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "cli/messages.h"
 #include "cli/platform.h"
+#include "serial/port_discovery.h"
+#include "serial/serial_device.h"
 
 namespace {
 
@@ -103,4 +110,36 @@ std::string NetworkFailureAdvice(int systemErrorCode) {
           "check the gateway's address and port, whether another client holds it, and a "
           "firewall");
   }
+}
+
+std::string PortDriverName(const std::string& port) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  const fs::path device = fs::canonical(TSerialDevice::PathOf(port), error);
+  if (error) return Tr("(unknown)");
+  // A port of the system list: the driver sysfs names (ftdi_sio, serial8250, ...).
+  if (const auto ports = ReadSystemPortDetails()) {
+    for (const TPortDetails& details : *ports)
+      if (details.name == device.filename().string() && !details.driver.empty())
+        return details.driver;
+  }
+  // Otherwise the tty driver of its device number (pty_slave for a pseudo-terminal).
+  struct stat status {};
+  if (stat(device.c_str(), &status) != 0 || !S_ISCHR(status.st_mode)) return Tr("(unknown)");
+  const unsigned major = ::major(status.st_rdev);
+  const unsigned minor = ::minor(status.st_rdev);
+  std::ifstream drivers("/proc/tty/drivers");
+  for (std::string line; std::getline(drivers, line);) {
+    std::istringstream fields(line);
+    std::string name, node, range;
+    unsigned number = 0;
+    if (!(fields >> name >> node >> number >> range) || number != major) continue;
+    unsigned low = 0, high = 0;
+    const std::size_t dash = range.find('-');
+    low = static_cast<unsigned>(std::stoul(range.substr(0, dash)));
+    high =
+        dash == std::string::npos ? low : static_cast<unsigned>(std::stoul(range.substr(dash + 1)));
+    if (minor >= low && minor <= high) return name;
+  }
+  return Tr("(unknown)");
 }

@@ -5,6 +5,7 @@
 
 #include "cli/messages.h"
 #include "cli/platform.h"
+#include "serial/port_discovery.h"
 
 namespace {
 
@@ -176,4 +177,14 @@ std::string NetworkFailureAdvice(int systemErrorCode) {
           "check the gateway's address and port, whether another client holds it, and a "
           "firewall");
   }
+}
+
+std::string PortDriverName(const std::string& port) {
+  // The device manager's service of the port (usbser, FTDIBUS, Serial, ...).
+  if (const auto ports = ReadSystemPortDetails()) {
+    for (const TPortDetails& details : *ports)
+      if (_stricmp(details.name.c_str(), port.c_str()) == 0 && !details.driver.empty())
+        return details.driver;
+  }
+  return Tr("(unknown)");
 }

@@ -22,8 +22,9 @@ TDeviceLine& TSession::Line(const std::string& port, std::uint8_t baudIndex) {
         std::cerr << text << '\n' << std::flush;
       };
     }
-    auto opened = std::make_unique<TDeviceLine>(port, trace, common_.gap);
-    opened->OnRateKept = [this](const std::string& text) { Warn(text); };
+    auto opened =
+        std::make_unique<TDeviceLine>(port, trace, common_.gap, common_.echo, common_.rs485);
+    opened->OnWarning = [this](const std::string& text) { Warn(text); };
     opened->Open(baudIndex);
     line = std::move(opened);
   } else if (line->Rate() != baudIndex) {

@@ -22,10 +22,14 @@ struct TWrite {
 std::vector<TWrite> PlanWrites(const TWantedSettings& wanted, const TParameterBlock* current);
 
 // Carries the writes out at `target` (its address and rate follow the changes), calling
-// `written` after each confirmed write, and returns the block read back.
+// `written` after each confirmed write, and returns the block read back. Each request after a
+// move is patient with a device still moving (TTarget::movedAt). An address or rate write whose
+// echo does not come is looked for once where it sends the device: found there, the write was
+// taken and `warn` says its echo was lost; not found, the fault names both places.
 TBlockReading CarryOut(TDeviceLine& line, TTarget& target, const std::vector<TWrite>& writes,
                        const TWantedSettings& wanted,
-                       const std::function<void(const TWrite&)>& written);
+                       const std::function<void(const TWrite&)>& written,
+                       const std::function<void(const std::string&)>& warn);
 
 // The text of a write for people: "power-up mode 3 (light flashing at 2 Hz and sound)".
 std::string WriteText(const TWrite& write);

@@ -1,5 +1,25 @@
 #include "serial/line_settings_win32.h"
 
+namespace {
+
+// rtsToggle is RTS on while the driver sends and off after: the direction control of an RS-485
+// transceiver (tarvi-cli --rs485).
+DWORD RtsControl(TRTSFlowControl control) {
+  switch (control) {
+    case rtsEnable:
+      return RTS_CONTROL_ENABLE;
+    case rtsHandshake:
+      return RTS_CONTROL_HANDSHAKE;
+    case rtsToggle:
+      return RTS_CONTROL_TOGGLE;
+    case rtsDisable:
+      break;
+  }
+  return RTS_CONTROL_DISABLE;
+}
+
+}  // namespace
+
 DCB LineSettingsToDcb(const TLineSettings& s) {
   DCB dcb{};
   dcb.DCBlength = sizeof dcb;
@@ -15,7 +35,7 @@ DCB LineSettingsToDcb(const TLineSettings& s) {
   dcb.fInX = s.xonXoffIn ? 1u : 0u;
   dcb.fErrorChar = s.parityReplace ? 1u : 0u;
   dcb.fNull = s.discardNull ? 1u : 0u;
-  dcb.fRtsControl = static_cast<DWORD>(s.controlRTS) & 3u;
+  dcb.fRtsControl = RtsControl(s.controlRTS) & 3u;  // a field of two bits
   dcb.fAbortOnError = FALSE;
   dcb.XonLim = static_cast<WORD>(s.xonLimit);
   dcb.XoffLim = static_cast<WORD>(s.xoffLimit);

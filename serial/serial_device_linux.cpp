@@ -146,6 +146,9 @@ struct TOsDevice::Platform {
   }
 
   int fd_ = -1;
+  // The driver's RS-485 settings before this program turned the mode on (rtsToggle), put back
+  // when the mode is no longer wanted and at the close.
+  std::optional<serial_rs485> rs485Before_;
   int abortFd_ = -1;  // eventfd raised by AbortTransfers, in the poll set of every transfer
   int kickFd_ = -1;   // eventfd that wakes the monitor (written, read resumed, modem change)
   bool hasModemLines_ = false;
@@ -241,6 +244,8 @@ void TOsDevice::Close() {
   EndMonitoring();
   // Discard unsent output so that close() does not wait for a line that may never drain.
   tcflush(p_->fd_, TCIOFLUSH);
+  if (p_->rs485Before_) Ioctl(p_->fd_, TIOCSRS485, &*p_->rs485Before_);
+  p_->rs485Before_.reset();
   Ioctl(p_->fd_, TIOCNXCL, nullptr);
   close(p_->fd_);  // also releases the lock
   close(p_->abortFd_);
@@ -256,15 +261,49 @@ int TOsDevice::SetQueueSizes(int inputSize, int outputSize) {
   return 0;
 }
 
+namespace {
+
+// RTS toggled by the driver around each transmission, as Windows' RTS_CONTROL_TOGGLE does: the
+// kernel's RS-485 mode with RTS on while sending and off after, read back to see that the driver
+// keeps it (some accept the call and drop the flags). Returns 0 or the errno; `before` gets the
+// driver's settings as they were.
+int EnableRs485(int fd, serial_rs485& before) {
+  if (int e = Ioctl(fd, TIOCGRS485, &before); e != 0) return e;
+  serial_rs485 wanted = before;
+  wanted.flags |= SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND;
+  wanted.flags &=
+      ~static_cast<decltype(wanted.flags)>(SER_RS485_RTS_AFTER_SEND | SER_RS485_RX_DURING_TX);
+  if (int e = Ioctl(fd, TIOCSRS485, &wanted); e != 0) return e;
+  serial_rs485 kept{};
+  if (int e = Ioctl(fd, TIOCGRS485, &kept); e != 0) return e;
+  const auto needed = static_cast<decltype(kept.flags)>(SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND);
+  if ((kept.flags & needed) != needed || (kept.flags & SER_RS485_RTS_AFTER_SEND) != 0) {
+    Ioctl(fd, TIOCSRS485, &before);
+    return EOPNOTSUPP;
+  }
+  return 0;
+}
+
+}  // namespace
+
 int TOsDevice::ApplyLineSettings(const TLineSettings& settings) {
   if (p_->fd_ < 0) return EBADF;
   if (int e = ApplyLineSettingsTermios2(p_->fd_, settings); e != 0) return e;
-  // DTR and RTS held as asked; handshake modes leave them to the kernel (RTS under CRTSCTS).
+  if (settings.controlRTS == rtsToggle && !p_->rs485Before_) {
+    serial_rs485 before{};
+    if (int e = EnableRs485(p_->fd_, before); e != 0) return e;
+    p_->rs485Before_ = before;
+  } else if (settings.controlRTS != rtsToggle && p_->rs485Before_) {
+    Ioctl(p_->fd_, TIOCSRS485, &*p_->rs485Before_);
+    p_->rs485Before_.reset();
+  }
+  // DTR and RTS held as asked; handshake modes leave them to the kernel (RTS under CRTSCTS, and
+  // under the RS-485 mode of rtsToggle).
   int set = 0;
   int clear = 0;
   (settings.controlDTR == dtrDisable ? clear : set) |= TIOCM_DTR;
   if (settings.controlRTS == rtsEnable) set |= TIOCM_RTS;
-  if (settings.controlRTS == rtsDisable || settings.controlRTS == rtsToggle) clear |= TIOCM_RTS;
+  if (settings.controlRTS == rtsDisable) clear |= TIOCM_RTS;
   if (set != 0) {
     const int e = Ioctl(p_->fd_, TIOCMBIS, &set);
     if (e != 0 && !NoModemLines(e)) return e;

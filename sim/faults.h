@@ -41,6 +41,9 @@ struct TFaults {
   // Sends this many bytes of the reply, then pulls the adapter out 30 ms after the last of them
   // has gone out: a reply cut off by the adapter going away, timed by the line itself.
   std::optional<std::size_t> hangUpAfter{};
+  // Acts on the request but its reply is lost on the line (noise): a new address or rate is taken
+  // all the same, as if the echo had gone out.
+  bool loseReply = false;
   // 0: the switches hold until changed; n > 0: they apply to the next n requests addressed to the
   // device (with a valid CRC), then all clear themselves.
   unsigned count = 0;

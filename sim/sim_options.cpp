@@ -63,14 +63,15 @@ std::vector<std::uint8_t> HexBytes(std::string_view key, std::string_view text) 
 
 // Keys that take no value.
 bool IsFlag(std::string_view key) {
-  return key == "silent" || key == "hangup";
+  return key == "silent" || key == "hangup" || key == "lose-reply";
 }
 
 bool IsDeviceKey(std::string_view key) {
   static constexpr std::array kKeys = {
-      "addr"sv,    "address"sv,         "id"sv,        "baud"sv,  "regs"sv,  "turnaround"sv,
-      "silent"sv,  "corrupt"sv,         "exception"sv, "late"sv,  "split"sv, "extra"sv,
-      "garbage"sv, "garbage-instead"sv, "hangup"sv,    "count"sv, "reply"sv};
+      "addr"sv,      "address"sv,         "id"sv,        "baud"sv,  "regs"sv,  "turnaround"sv,
+      "silent"sv,    "corrupt"sv,         "exception"sv, "late"sv,  "split"sv, "extra"sv,
+      "garbage"sv,   "garbage-instead"sv, "hangup"sv,    "count"sv, "reply"sv, "lose-reply"sv,
+      "move-delay"sv};
   for (std::string_view k : kKeys)
     if (k == key) return true;
   return false;
@@ -92,6 +93,10 @@ void ApplyDeviceKey(TDeviceSpec& spec, std::string_view key, std::string_view va
         spec.registers[r] = static_cast<std::uint16_t>(Number("regs", values[r], 0, 65535));
   } else if (key == "turnaround") {
     spec.extraTurnaround = Millis(key, value);
+  } else if (key == "move-delay") {
+    spec.moveDelay = Millis(key, value);
+  } else if (key == "lose-reply") {
+    f.loseReply = true;
   } else if (key == "silent") {
     f.silent = true;
   } else if (key == "corrupt") {
@@ -158,9 +163,9 @@ TSimOptions ParseSimOptions(std::span<const std::string_view> args) {
     const std::string_view key = arg.substr(0, equals);
     std::optional<std::string_view> value;
     if (equals != std::string_view::npos) value = arg.substr(equals + 1);
-    const bool flag = key == "help" || key == "verbose" || IsFlag(key);
+    const bool flag = key == "help" || key == "verbose" || key == "echo" || IsFlag(key);
     if (!flag && !IsDeviceKey(key) && key != "link" && key != "replug-after" &&
-        key != "frame-silence" && key != "device")
+        key != "frame-silence" && key != "device" && key != "poll" && key != "poll-pause")
       Fail("unknown option '--" + std::string(key) + "'");
     if (flag && value) Fail("--" + std::string(key) + " takes no value");
     if (!flag && !value) {
@@ -172,6 +177,8 @@ TSimOptions ParseSimOptions(std::span<const std::string_view> args) {
       options.help = true;
     } else if (key == "verbose") {
       options.verbose = true;
+    } else if (key == "echo") {
+      options.echo = true;
     } else if (key == "link") {
       if (value->empty()) Fail("--link needs a path");
       options.linkPath = std::string(*value);
@@ -179,6 +186,11 @@ TSimOptions ParseSimOptions(std::span<const std::string_view> args) {
       options.replugAfter = Millis(key, *value);
     } else if (key == "frame-silence") {
       options.frameSilence = Millis(key, *value);
+    } else if (key == "poll") {
+      for (std::string_view address : Split(*value, ','))
+        options.pollAddresses.push_back(static_cast<std::uint8_t>(Number("poll", address, 1, 247)));
+    } else if (key == "poll-pause") {
+      options.pollPause = Millis(key, *value);
     } else if (key == "device") {
       devices.push_back(ParseDeviceSpec(*value));
     } else {
@@ -210,6 +222,13 @@ Line:
   --replug-after MS    after each hang-up, plug a new pty in under the same link after MS ms
   --frame-silence MS   a request ends after at least MS ms of silence (default: 3.5 characters),
                        for a master whose bytes reach the line with gaps (an emulated UART)
+  --poll A[,A...]      a second master on the line (a control panel) reads the parameter
+                       block of each address in turn, for ever: the program on the pty then
+                       only listens (tarvi-cli monitor)
+  --poll-pause MS      its silence after each reply or time-out (default 100)
+  --echo               the adapter echoes the request: every byte the master sends comes back
+                       to it once it has crossed the line (a two-wire RS-485 adapter that hears
+                       itself; tarvi-cli --echo drops that copy)
   --device SPEC        put a device on the line (repeatable); SPEC is KEY=VALUE pairs separated
                        by commas, with the device keys below, e.g. addr=5,id=15,baud=6,late=200
   -v, --verbose        print every request and reply in hex with times, on stderr
@@ -224,6 +243,8 @@ describe the only one. Defaults: address 247, id 14, baud code 4 (9600), registe
                        (e.g. ':::2' sets register 3); registers 1 and 2 then no longer mirror
                        the address and rate the device works at
   --turnaround MS      extra delay before every reply
+  --move-delay MS      take a new address or rate MS ms after the echo has gone out (a device
+                       that restarts its UART), not at once
 
 Fault switches (device keys too):
   --silent             never answer (requests are still heard)
@@ -236,6 +257,8 @@ Fault switches (device keys too):
   --garbage N          send N random bytes before each reply
   --garbage-instead N  send N random bytes instead of each reply
   --hangup             pull the adapter out when a request for the device arrives
+  --lose-reply         act on each request but lose its reply on the line (with --count 1: an
+                       address or rate write taken whose echo never arrives)
   --count N            the fault switches hold for the next N requests only (0: always)
 
 Exit status: 0 after SIGINT/SIGTERM, 1 if the pty cannot be made, 2 for a bad command line.

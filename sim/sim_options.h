@@ -27,6 +27,7 @@ struct TDeviceSpec {
   std::array<std::optional<std::uint16_t>, kRegisterCount> registers;  // raw values (regs=)
   TFaults faults;
   std::chrono::milliseconds extraTurnaround{0};
+  std::chrono::milliseconds moveDelay{0};
 };
 
 struct TSimOptions {
@@ -34,6 +35,11 @@ struct TSimOptions {
   std::string linkPath;
   std::optional<std::chrono::milliseconds> replugAfter;
   std::optional<std::chrono::milliseconds> frameSilence;
+  bool echo = false;  // the adapter echoes the master's bytes
+  // A second master that reads the parameter block of each of these addresses in turn, with
+  // this silence after each reply (or time-out), for ever.
+  std::vector<std::uint8_t> pollAddresses;
+  std::chrono::milliseconds pollPause{100};
   bool verbose = false;
   bool help = false;
 };

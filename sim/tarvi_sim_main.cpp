@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "sim/modbus_slave.h"
 #include "sim/sim_options.h"
 #include "sim/trace_format.h"
 #include "sim/virtual_bus.h"
@@ -26,6 +27,7 @@ sim::TBusOptions BusOptions(const sim::TSimOptions& options, std::atomic<bool>& 
   bus.linkPath = options.linkPath;
   bus.replugAfter = options.replugAfter;
   bus.frameSilence = options.frameSilence;
+  bus.echo = options.echo;
   const bool verbose = options.verbose;
   bus.trace = [verbose, origin, &started](const sim::TTraceEvent& event) {
     using TKind = sim::TTraceEvent::TKind;
@@ -71,8 +73,22 @@ int main(int argc, char** argv) {
         if (spec.registers[r]) device.SetRegister(r, *spec.registers[r]);
       device.SetFaults(spec.faults);
       device.SetExtraTurnaround(spec.extraTurnaround);
+      device.SetMoveDelay(spec.moveDelay);
     }
     bus.Start();
+    if (!options.pollAddresses.empty()) {
+      // The panel polls at the rate of the first device.
+      const std::uint32_t rate = sim::RateOfBaudCode(options.devices.front().config.baudCode);
+      sim::TMasterScript script{.rate = rate, .steps = {}, .repeat = 0};
+      for (const std::uint8_t address : options.pollAddresses) {
+        std::vector<std::uint8_t> read{address, 3, 0, 0, 0, 7};
+        sim::AppendCrc(read);
+        script.steps.push_back({.frame = read,
+                                .replyWithin = std::chrono::milliseconds(350),
+                                .pause = options.pollPause});
+      }
+      bus.RunMaster(script);
+    }
     started.store(true);
     std::string ready = bus.SlavePath();
     if (!bus.LinkPath().empty()) ready += " " + bus.LinkPath();

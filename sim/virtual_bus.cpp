@@ -30,6 +30,7 @@ timespec ToTimespec(std::chrono::nanoseconds span) {
 }  // namespace
 
 TVirtualBus::TVirtualBus(TBusOptions options) : options_(std::move(options)) {
+  echo_.store(options_.echo);
   wake_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (wake_ < 0) throw std::system_error(errno, std::generic_category(), "eventfd");
   try {
@@ -160,6 +161,7 @@ void TVirtualBus::Run() {
         Trace({.kind = TTraceEvent::TKind::kError, .at = now, .text = error.what()});
       }
     }
+    DriveMaster(now);
     WriteDueBytes(now);
     if (hangUpAt_ && now >= *hangUpAt_) PullOut(/*announce=*/true);
 
@@ -238,8 +240,16 @@ void TVirtualBus::Hear(std::span<const std::uint8_t> bytes, Clock::time_point at
                    bytes.begin() + static_cast<std::ptrdiff_t>(std::min(room, bytes.size())));
   if (rate == 0) return;  // rate B0: nothing can be heard; the frame ends at once, unheard
   // Bytes written while earlier ones are still on the line queue up behind them.
-  rx_.lineEnd =
-      std::max(at, rx_.lineEnd) + CharTime(rate) * static_cast<std::int64_t>(bytes.size());
+  const Clock::time_point lineStart = std::max(at, rx_.lineEnd);
+  rx_.lineEnd = lineStart + CharTime(rate) * static_cast<std::int64_t>(bytes.size());
+  if (echo_.load()) {
+    // The adapter's receiver hears each byte once it has crossed the line, as a device does.
+    std::vector<TTimedByte> echo;
+    echo.reserve(bytes.size());
+    for (std::size_t k = 0; k < bytes.size(); ++k)
+      echo.push_back({lineStart + CharTime(rate) * static_cast<std::int64_t>(k + 1), bytes[k]});
+    Queue(std::move(echo));
+  }
   rx_.deadline = rx_.lineEnd + std::max<std::chrono::nanoseconds>(
                                    FrameSilence(rate),
                                    options_.frameSilence.value_or(std::chrono::milliseconds(0)));
@@ -249,7 +259,10 @@ void TVirtualBus::TakeUpFrame(Clock::time_point now) {
   if (!rx_.active || now < rx_.deadline) return;
   const TRequestRecord frame{std::move(rx_.bytes), rx_.firstByteAt, rx_.lineEnd};
   const TPeerLine line = rx_.line;
+  const bool fromMaster = rx_.fromMaster;
   rx_ = {};
+  std::optional<Clock::time_point> replyStart;
+  std::optional<Clock::time_point> replyEnd;
   Trace({.kind = TTraceEvent::TKind::kRequest,
          .at = frame.firstByteAt,
          .bytes = frame.bytes,
@@ -275,16 +288,121 @@ void TVirtualBus::TakeUpFrame(Clock::time_point now) {
       Trace(std::move(event));
     }
     Schedule(*outcome.reply);
+    if (!replyStart || outcome.reply->start < *replyStart) replyStart = outcome.reply->start;
+    if (!replyEnd || outcome.reply->end > *replyEnd) replyEnd = outcome.reply->end;
     if (outcome.hangUpAfterReply) hangUpAfterSent_ = true;
   }
+  if (fromMaster && master_ && master_->waiting) {
+    // The master goes on after the reply, or after its wait when none began within it.
+    const TMasterStep& step = master_->script.steps[master_->step];
+    const auto silence = std::max<std::chrono::nanoseconds>(step.pause, FrameSilence(line.rate));
+    const bool answered = replyStart && *replyStart <= frame.endAt + step.replyWithin;
+    master_->nextAt = answered ? *replyEnd + silence : frame.endAt + step.replyWithin + silence;
+    master_->waiting = false;
+    if (++master_->step == master_->script.steps.size()) {
+      master_->step = 0;
+      ++master_->round;
+    }
+    std::lock_guard lock(tallyMutex_);
+    ++(answered ? tally_.replies : tally_.unanswered);
+  }
   if (hangUp) PullOut(/*announce=*/true);
+}
+
+void TVirtualBus::RunMaster(TMasterScript script) {
+  RunOnBusThread([this, script = std::move(script)]() mutable {
+    {
+      std::lock_guard lock(tallyMutex_);
+      tally_ = {};
+      tally_.done = script.steps.empty();
+    }
+    master_.reset();
+    if (script.steps.empty()) return;
+    master_ = TMaster{.script = std::move(script), .nextAt = Clock::now()};
+  });
+}
+
+void TVirtualBus::StopMaster() {
+  RunOnBusThread([this] {
+    master_.reset();
+    std::lock_guard lock(tallyMutex_);
+    tally_.done = true;
+  });
+}
+
+TMasterTally TVirtualBus::MasterTally() const {
+  std::lock_guard lock(tallyMutex_);
+  return tally_;
+}
+
+void TVirtualBus::DriveMaster(Clock::time_point now) {
+  if (!master_ || master_->waiting || now < master_->nextAt) return;
+  // A master hears the line go quiet before it sends: when the bus was held up and hands over
+  // late what is on the line, the next frame follows it. Only a frame sent at once after the one
+  // before (replyWithin 0) goes out while that one is still under way.
+  if (!outgoing_.empty() && !master_->chained) return;
+  if (master_->script.repeat != 0 && master_->round >= master_->script.repeat) {
+    master_.reset();
+    std::lock_guard lock(tallyMutex_);
+    tally_.done = true;
+    return;
+  }
+  for (;;) {
+    const TMasterStep& step = master_->script.steps[master_->step];
+    SendMasterFrame(step, now);
+    master_->chained = step.replyWithin.count() == 0;
+    if (!master_->chained) {
+      master_->waiting = true;
+      return;
+    }
+    // The next frame follows this one on the line without a silence: one frame to the devices.
+    // It is put on the line now, behind this one, so that a bus thread held up cannot let the
+    // devices take the first one up alone.
+    master_->nextAt = rx_.lineEnd;
+    if (++master_->step == master_->script.steps.size()) {
+      master_->step = 0;
+      ++master_->round;
+      if (master_->script.repeat != 0 && master_->round >= master_->script.repeat) return;
+    }
+  }
+}
+
+void TVirtualBus::SendMasterFrame(const TMasterStep& step, Clock::time_point now) {
+  const std::uint32_t rate = master_->script.rate;
+  const auto charTime = CharTime(rate);
+  if (!rx_.active) {
+    rx_ = {.active = true,
+           .fromMaster = true,
+           .bytes = {},
+           .line = {.known = true, .rate = rate},
+           .firstByteAt = now,
+           .lineEnd = now,
+           .deadline = now};
+  }
+  rx_.fromMaster = true;
+  const Clock::time_point start = std::max(now, rx_.lineEnd);
+  std::vector<TTimedByte> heard;
+  for (std::size_t k = 0; k < step.frame.size(); ++k) {
+    if (rx_.bytes.size() < kMaxFrame) rx_.bytes.push_back(step.frame[k]);
+    heard.push_back({start + charTime * static_cast<std::int64_t>(k + 1), step.frame[k]});
+  }
+  rx_.lineEnd = start + charTime * static_cast<std::int64_t>(step.frame.size());
+  rx_.deadline = rx_.lineEnd + std::max<std::chrono::nanoseconds>(
+                                   FrameSilence(rate),
+                                   options_.frameSilence.value_or(std::chrono::milliseconds(0)));
+  Queue(std::move(heard));
+  std::lock_guard lock(tallyMutex_);
+  ++tally_.frames;
 }
 
 void TVirtualBus::Schedule(const TTransmission& transmission) {
   transmitting_.emplace_back(transmission.start, transmission.end);
   // Two devices answering at once interleave their bytes, as a collision garbles the line.
-  const auto middle =
-      outgoing_.insert(outgoing_.end(), transmission.bytes.begin(), transmission.bytes.end());
+  Queue(transmission.bytes);
+}
+
+void TVirtualBus::Queue(std::vector<TTimedByte> bytes) {
+  const auto middle = outgoing_.insert(outgoing_.end(), bytes.begin(), bytes.end());
   std::inplace_merge(outgoing_.begin(), middle, outgoing_.end(),
                      [](const TTimedByte& a, const TTimedByte& b) { return a.at < b.at; });
 }
@@ -350,6 +468,10 @@ std::optional<Clock::time_point> TVirtualBus::NextDeadline() const {
     if (!next || at < *next) next = at;
   };
   if (rx_.active) consider(rx_.deadline);
+  // The master's next frame is due once the line has handed over what is under way (then the
+  // last byte's time wakes the thread, and the frame goes out after it).
+  if (master_ && !master_->waiting && (outgoing_.empty() || master_->chained))
+    consider(master_->nextAt);
   if (hangUpAt_) consider(*hangUpAt_);
   if (!outgoing_.empty() && !writeBlocked_) consider(outgoing_.front().at);
   return next;

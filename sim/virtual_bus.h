@@ -13,6 +13,13 @@
 //   pty once it has crossed the line, one character time later (when a UART would have it). So a
 //   master holds the last reply byte (request bytes + reply bytes) character times + Turnaround()
 //   after its write: the nominal exchange time.
+// - A second master on the line (RunMaster): a control panel that polls the devices by a script
+//   of frames, each put on the line at its rate as a master would, its requests heard by the
+//   devices and, with their replies, by the program on the pseudo-terminal, which then only
+//   listens: a live line with three parties.
+// - An echoing adapter (TBusOptions::echo, SetEcho): a two-wire RS-485 adapter whose receiver
+//   stays on while it sends hears its own request: each byte the master sends comes back to it
+//   once it has crossed the line, before any reply.
 // - Half duplex: bytes that the master sends while a device is transmitting are lost.
 // - Bytes due while no program has the slave open are lost, and what was left unread at the last
 //   close is dropped, as on a real port (see TPtyPort). The close is learnt a moment after it
@@ -76,6 +83,32 @@ struct TBusOptions {
   std::function<void(const TTraceEvent&)> trace{};
   // The least silence that ends a request (none: 3.5 character times at the line's rate).
   std::optional<std::chrono::milliseconds> frameSilence{};
+  // The adapter echoes what the master sends (SetEcho changes it later).
+  bool echo = false;
+};
+
+// One frame of a second master's script and what the master does after it.
+struct TMasterStep {
+  std::vector<std::uint8_t> frame;  // sent as given (the caller appends the CRC)
+  // How long the master waits for a reply to begin after its frame; 0: the next frame follows
+  // at once, without the silence of 3.5 characters (a master at fault).
+  std::chrono::milliseconds replyWithin{350};
+  // Silence after the reply (or after the wait) before the next frame, at least 3.5 characters.
+  std::chrono::milliseconds pause{0};
+};
+
+struct TMasterScript {
+  std::uint32_t rate = 9600;
+  std::vector<TMasterStep> steps;
+  unsigned repeat = 1;  // times through the steps; 0: until StopMaster
+};
+
+// What a second master did so far.
+struct TMasterTally {
+  std::size_t frames = 0;      // frames put on the line
+  std::size_t replies = 0;     // frames a device answered (the reply began within the wait)
+  std::size_t unanswered = 0;  // frames that waited for a reply in vain
+  bool done = false;           // the script has ended (or was stopped)
 };
 
 class TVirtualBus {
@@ -116,12 +149,25 @@ class TVirtualBus {
 
   // All bytes read from the master so far (lost ones included).
   std::size_t BytesReceived() const { return bytesReceived_.load(); }
-  // All bytes the devices have put across the line so far, whether a program took them or not.
+  // All bytes put across the line towards the master so far (the devices' replies, and the echo
+  // of its own bytes), whether a program took them or not.
   std::size_t BytesSent() const { return bytesSent_.load(); }
+
+  // Starts a second master on the line with this script (replacing one that runs). Its bytes
+  // reach the pseudo-terminal as they cross the line, as the devices' replies do; lost while no
+  // program has the port open.
+  void RunMaster(TMasterScript script);
+  void StopMaster();
+  TMasterTally MasterTally() const;
+
+  // The adapter echoes every byte the master sends (a two-wire RS-485 adapter that hears itself),
+  // from the next byte on.
+  void SetEcho(bool echo) { echo_.store(echo); }
 
  private:
   struct TReceiver {
     bool active = false;
+    bool fromMaster = false;  // the second master's frame (it waits for the take-up)
     std::vector<std::uint8_t> bytes;
     TPeerLine line;
     Clock::time_point firstByteAt;
@@ -130,12 +176,15 @@ class TVirtualBus {
   };
 
   void Run();
+  void DriveMaster(Clock::time_point now);
+  void SendMasterFrame(const TMasterStep& step, Clock::time_point now);
   void RunOnBusThread(std::function<void()> work);
   void RunCommands();
   void ReadMaster();
   void Hear(std::span<const std::uint8_t> bytes, Clock::time_point at);
   void TakeUpFrame(Clock::time_point now);
   void Schedule(const TTransmission& transmission);
+  void Queue(std::vector<TTimedByte> bytes);
   bool LineBusy(Clock::time_point at);
   void WriteDueBytes(Clock::time_point now);
   std::optional<Clock::time_point> NextDeadline() const;
@@ -160,6 +209,7 @@ class TVirtualBus {
   std::atomic<std::size_t> bytesReceived_{0};
   std::atomic<std::size_t> bytesSent_{0};
   std::atomic<bool> portInUse_{false};
+  std::atomic<bool> echo_{false};
 
   // Bus thread only (or the owner while the thread is not running).
   TReceiver rx_;
@@ -169,6 +219,17 @@ class TVirtualBus {
   std::optional<Clock::time_point> replugAt_;
   // A reply that ends with the adapter pulled out: set while its bytes go out, then the time of
   // the pull.
+  struct TMaster {
+    TMasterScript script;
+    std::size_t step = 0;
+    unsigned round = 0;
+    Clock::time_point nextAt{};
+    bool waiting = false;  // its frame waits to be taken up by the devices
+    bool chained = false;  // the next frame follows the last one at once
+  };
+  std::optional<TMaster> master_;
+  mutable std::mutex tallyMutex_;
+  TMasterTally tally_;
   bool hangUpAfterSent_ = false;
   std::optional<Clock::time_point> hangUpAt_;
 };

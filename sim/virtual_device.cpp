@@ -85,6 +85,11 @@ void TVirtualDevice::SetExtraTurnaround(std::chrono::milliseconds extra) {
   extraTurnaround_ = extra;
 }
 
+void TVirtualDevice::SetMoveDelay(std::chrono::milliseconds delay) {
+  std::lock_guard lock(mutex_);
+  moveDelay_ = delay;
+}
+
 std::chrono::nanoseconds TVirtualDevice::Turnaround() const {
   const std::uint8_t code = BaudCode();
   std::lock_guard lock(mutex_);
@@ -180,9 +185,11 @@ TVirtualDevice::TOutcome TVirtualDevice::OnFrame(const TRequestRecord& frame, co
   if (answer.newAddress || answer.newBaudCode) {
     pendingAddress_ = answer.newAddress;
     pendingBaudCode_ = answer.newBaudCode;
-    pendingAt_ = reply.end;
+    pendingAt_ = reply.end + moveDelay_;
   }
-  return {.reply = std::move(reply), .hangUp = false,
+  if (faults.loseReply) return {};
+  return {.reply = std::move(reply),
+          .hangUp = false,
           .hangUpAfterReply = faults.hangUpAfter.has_value()};
 }
 

@@ -72,6 +72,9 @@ class TVirtualDevice {
 
   // Added to every turnaround (not a fault: a slow device).
   void SetExtraTurnaround(std::chrono::milliseconds extra);
+  // A new address or rate is taken this long after the echo has left the line (a device that
+  // restarts its UART); until then it is still at the old one.
+  void SetMoveDelay(std::chrono::milliseconds delay);
   // End of request on the line to first reply byte: 3.5 characters at its rate + the extra
   // turnaround (TFaults::late not included).
   std::chrono::nanoseconds Turnaround() const;
@@ -108,6 +111,7 @@ class TVirtualDevice {
   TSlaveState state_;
   TFaults faults_;
   std::chrono::milliseconds extraTurnaround_{0};
+  std::chrono::milliseconds moveDelay_{0};
   std::deque<TRequestRecord> requests_;
   std::size_t requestCount_ = 0;
   std::size_t firstKept_ = 1;  // number (from 1) of requests_.front()

@@ -47,6 +47,13 @@ INSTANTIATE_TEST_SUITE_P(
                    EXPECT_EQ(o.devices[0].config.baudCode, 4);
                    EXPECT_TRUE(o.linkPath.empty());
                    EXPECT_FALSE(o.verbose);
+                   EXPECT_FALSE(o.echo);
+                 }},
+        GoodLine{"AnEchoingAdapter",
+                 {"--echo", "-a", "5"},
+                 [](const sim::TSimOptions& o) {
+                   EXPECT_TRUE(o.echo);
+                   EXPECT_EQ(o.devices[0].config.address, 5);
                  }},
         GoodLine{"SingleDeviceOptionsBothSpellings",
                  {"-a", "5", "--id=15", "--baud", "6", "--link", "/tmp/x/COM1", "-v"},

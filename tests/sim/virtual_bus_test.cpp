@@ -473,6 +473,68 @@ TEST_F(VirtualBusTest, RequestSentWhileADeviceTransmitsIsLost) {
   EXPECT_EQ(ToHex(master->Read(19, 1s).All()), kWorkedReply);
 }
 
+// A two-wire adapter that hears itself: the request comes back as it crosses the line, then
+// the device's reply; switched off, the master hears the reply alone again.
+TEST_F(VirtualBusTest, EchoingAdapterHandsBackTheRequestBeforeTheReply) {
+  AddWorkedDevice();
+  bus_->SetEcho(true);
+  auto master = Open();
+  const Clock::time_point written = master->Write(FromHex(kQuery));
+  const TReceived received = master->Read(8 + 19, 1s);
+  EXPECT_EQ(ToHex(received.All()), kQuery + " " + kWorkedReply);
+  const std::vector<Clock::time_point> times = ByteTimes(received);
+  ASSERT_EQ(times.size(), 27U);
+  // The copy is paced as the request crosses the line, and the reply follows the turnaround.
+  EXPECT_GE(times[7] - written, Chars(8, 9600) - 1ms);
+  EXPECT_GE(times[8] - times[7], Chars(3.5, 9600) - 1ms);
+
+  bus_->SetEcho(false);
+  master->Write(FromHex(kQuery));
+  EXPECT_EQ(ToHex(master->Read(19, 1s).All()), kWorkedReply);
+}
+
+// A write whose echo is lost is taken all the same; a device with a move delay is found at the
+// new rate only once the delay after its echo has passed.
+TEST_F(VirtualBusTest, LostEchoAndMoveDelayChangeWhenTheDeviceMoves) {
+  sim::TVirtualDevice& device = AddWorkedDevice();
+  device.SetFaults({.loseReply = true, .count = 1});
+  auto master = Open();
+  master->Write(FromHex("F7 06 00 01 00 05 0C 9F"));
+  EXPECT_EQ(master->Read(1, 200ms).Size(), 0U) << "the echo is lost";
+  EXPECT_EQ(device.Address(), 5);
+
+  device.SetMoveDelay(300ms);
+  master->Write(FromHex("05 06 00 02 00 06 A9 8C"));
+  EXPECT_EQ(ToHex(master->Read(8, 1s).All()), "05 06 00 02 00 06 A9 8C");
+  master->SetLine(19200);
+  master->Write(FromHex("05 03 00 00 00 01 85 8E"));
+  EXPECT_EQ(master->Read(1, 100ms).Size(), 0U) << "still switching";
+  EXPECT_TRUE(WaitUntil([&] { return device.BaudCode() == 6; }, 1s));
+  master->Write(FromHex("05 03 00 00 00 01 85 8E"));
+  EXPECT_EQ(ToHex(master->Read(7, 1s).All()), "05 03 02 00 0E C8 40");
+}
+
+// A second master polls the device; the program on the port hears both sides and sends nothing.
+TEST_F(VirtualBusTest, ASecondMasterIsHeardWithTheRepliesByAListener) {
+  sim::TVirtualDevice& device = AddWorkedDevice();
+  auto listener = Open();
+  ASSERT_TRUE(WaitUntil([&] { return bus_->PortInUse(); }, 1s));
+  sim::TMasterScript script{.rate = 9600, .steps = {}, .repeat = 2};
+  script.steps.push_back({.frame = FromHex(kQuery), .replyWithin = 350ms, .pause = 20ms});
+  script.steps.push_back({.frame = FromHex("07 03 00 00 00 07 04 6E"), .replyWithin = 100ms});
+  bus_->RunMaster(script);
+  const TReceived heard = listener->Read(2 * (8 + 19 + 8), 3s, 500ms);
+  EXPECT_EQ(ToHex(heard.All()), kQuery + " " + kWorkedReply + " 07 03 00 00 00 07 04 6E " + kQuery +
+                                    " " + kWorkedReply + " 07 03 00 00 00 07 04 6E");
+  ASSERT_TRUE(WaitUntil([&] { return bus_->MasterTally().done; }, 2s));
+  const sim::TMasterTally tally = bus_->MasterTally();
+  EXPECT_EQ(tally.frames, 4U);
+  EXPECT_EQ(tally.replies, 2U);
+  EXPECT_EQ(tally.unanswered, 2U);
+  EXPECT_EQ(device.RequestCount(), 4U);
+  EXPECT_EQ(bus_->BytesReceived(), 0U) << "the listener sent nothing";
+}
+
 TEST_F(VirtualBusTest, SetAddressAndBaudCodeRefuseValuesOffTheBus) {
   sim::TVirtualDevice& device = AddWorkedDevice();
   EXPECT_THROW(device.SetAddress(0), std::invalid_argument);

@@ -1,0 +1,261 @@
+// monitor: listens to a line that another master drives, and never sends: each frame with its
+// time and CRC verdict, requests paired with their replies and decoded, a summary per address.
+#include <algorithm>
+#include <array>
+#include <ctime>
+
+#include "cli/commands.h"
+#include "cli/json_writer.h"
+#include "cli/line_decoder.h"
+#include "cli/line_frames.h"
+#include "cli/messages.h"
+#include "cli/platform.h"
+#include "cli/session.h"
+#include "cli/values.h"
+#include "protocol/baud_rates.h"
+#include "protocol/traffic_lines.h"
+
+const char kMonitorUsage[] = N_(
+    R"(Usage: tarvi-cli monitor -p PORT [-r RATE] [--gap MS] [--count N] [--duration S] [OPTION]...
+Listens to a line that another master (a control panel) drives, and sends nothing: DTR and RTS
+stay off. Each frame is shown with its time and CRC verdict; a request is paired with the reply
+that follows it from the same device and decoded ("5 read parameters -> ТАРВИ-А: mode 0 (off),
+...", "5 write address 12 -> confirmed"); a request that gets no reply within the family's
+time-out is shown as unanswered; replies without a request, other functions and garbled bytes
+are shown raw with their fault, and two frames that came closer than 3.5 characters are marked.
+The end (--count, --duration or Ctrl-C) prints a summary per address.
+
+  -p, --port PORT      the serial port
+  -r, --rate RATE      the line's rate in Bd (default 9600)
+      --gap MS         the silence after which a frame that is still short counts as garbled
+                       (default 3.5 characters and 10 ms); more for a USB adapter that hands
+                       over the bytes in batches
+  -n, --count N        stop after N frames (and the reply to the last request)
+      --duration S     stop after S seconds
+      --json           one JSON object per line: each frame and event, then the summary
+  -q, --quiet          only the summary
+  -h, --help           this help
+Frames are cut by their function and CRC, so a reply with a short pause inside stays whole and
+two frames without a silence between them are still two. Exit status 0, or 3 when the port
+cannot be used.
+)");
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// What the listener cannot tell apart: its own wake-ups and the adapter's hand-over.
+constexpr std::chrono::microseconds kTolerance{2000};
+// Beyond the 3.5 characters before a short frame counts as garbled, by default: a pause that an
+// adapter or a busy machine puts into a frame when it hands the bytes over late (frames end by
+// their function and CRC, so this only delays the verdict on bytes that form no frame).
+constexpr std::chrono::microseconds kCutMargin{10000};
+// The longest the listener sleeps without looking at Ctrl-C and the clock.
+constexpr std::chrono::milliseconds kLongestWait{100};
+// The longest it sleeps through a frame under way.
+constexpr std::chrono::microseconds kLongestNap{20000};
+
+struct TMonitorOptions {
+  unsigned count = 0;  // 0: no limit
+  std::optional<std::chrono::milliseconds> duration;
+  std::optional<std::chrono::milliseconds> gap;  // --gap given
+};
+
+TMonitorOptions ReadMonitorOptions(const TArguments& arguments) {
+  TMonitorOptions options;
+  if (const auto text = arguments.Value("count")) {
+    const auto value = ParseNumber(*text, 1, 100'000'000);
+    if (!value) throw EUsage(Format(Tr("--count '%s' is not a number 1 or more"), text->c_str()));
+    options.count = *value;
+  }
+  if (const auto text = arguments.Value("duration")) {
+    const auto value = ParseNumber(*text, 1, 31'536'000);
+    if (!value)
+      throw EUsage(Format(Tr("--duration '%s' is not a number of seconds"), text->c_str()));
+    options.duration = std::chrono::seconds(*value);
+  }
+  if (arguments.Has("gap")) options.gap = ReadGap(arguments);
+  return options;
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values.empty() ? 0.0 : values[values.size() / 2];
+}
+
+class TMonitor {
+ public:
+  TMonitor(TSession& session, TDeviceLine& line, const TMonitorOptions& options)
+      : session_(session),
+        line_(line),
+        options_(options),
+        rate_(BaudTable[session.Options().baudIndex]),
+        finder_(rate_, CutSilence(options, rate_), kTolerance),
+        decoder_(session.Options().baudIndex),
+        started_(Clock::now()),
+        wallStarted_(std::chrono::system_clock::now()) {}
+
+  void Run() {
+    std::array<std::uint8_t, 4096> buffer{};
+    for (;;) {
+      const Clock::time_point now = Clock::now();
+      if (StopRequested()) break;
+      if (options_.duration && now >= started_ + *options_.duration) break;
+      if (options_.count != 0 && frames_ >= options_.count && !decoder_.Waiting()) break;
+      Clock::time_point until = now + kLongestWait;
+      if (const auto cut = finder_.CutAt()) until = std::min(until, *cut);
+      if (const auto timeout = decoder_.NextTimeout()) until = std::min(until, *timeout);
+      if (options_.duration) until = std::min(until, started_ + *options_.duration);
+      const auto wait = std::max(std::chrono::milliseconds(1),
+                                 std::chrono::ceil<std::chrono::milliseconds>(until - now));
+      const int count = line_.Listen(buffer.data(), static_cast<int>(buffer.size()), wait);
+      const Clock::time_point at = Clock::now();
+      const std::vector<TLineFrame> frames =
+          count > 0 ? finder_.Feed(buffer.data(), static_cast<std::size_t>(count), at)
+                    : finder_.Idle(at);
+      for (const TLineFrame& frame : frames)
+        Take(frame);
+      for (const TLineEvent& event : decoder_.Idle(at))
+        Show(event);
+      // A frame that has begun and whose length is known needs its line time: sleep through
+      // most of it instead of waking for every byte (the bytes wait in the driver meanwhile).
+      if (const std::size_t due = finder_.BytesStillDue(); due >= 4) {
+        PauseUnlessStopped(std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::min<std::chrono::microseconds>(finder_.CharTime() * static_cast<long>(due - 2),
+                                                kLongestNap)));
+      }
+    }
+    // What is held when the listening ends is cut as the silence would cut it.
+    for (const TLineFrame& frame : finder_.Idle(Clock::now() + std::chrono::hours(1)))
+      Take(frame);
+    decoder_.Finish();
+  }
+
+  TExitStatus Summarise() {
+    const TLineTally& tally = decoder_.Tally();
+    const double seconds = std::chrono::duration<double>(Clock::now() - started_).count();
+    session_.Say(Format(Tr("%u frames in %.1f s: %u garbled, %u too close, %u replies without a "
+                           "request, %u of other functions, %u requests left open%s"),
+                        tally.frames, seconds, tally.garbled, tally.tooClose, tally.unsolicited,
+                        tally.other, tally.open, StopRequested() ? Tr(" (stopped)") : ""));
+    if (!tally.addresses.empty())
+      session_.Say(
+          Tr("address  requests  answers  no answer  CRC errors  exceptions  reply time "
+             "min / median / max"));
+    TJsonWriter json;
+    json.BeginObject().Key("summary").BeginObject();
+    json.Member("frames", tally.frames).Member("garbled", tally.garbled);
+    json.Member("too_close", tally.tooClose).Member("unsolicited", tally.unsolicited);
+    json.Member("other", tally.other).Member("open", tally.open);
+    json.Key("seconds").Number(seconds, 3);
+    json.Member("stopped", StopRequested());
+    json.Key("addresses").BeginArray();
+    for (const auto& [address, row] : tally.addresses) {
+      std::string times = "-";
+      json.BeginObject().Member("address", address).Member("requests", row.requests);
+      json.Member("answers", row.answers).Member("no_answers", row.noAnswers);
+      json.Member("crc_errors", row.crcErrors).Member("exceptions", row.exceptions);
+      if (!row.replyMs.empty()) {
+        const auto [low, high] = std::minmax_element(row.replyMs.begin(), row.replyMs.end());
+        const double median = Median(row.replyMs);
+        times = Format(Tr("%.1f / %.1f / %.1f ms"), *low, median, *high);
+        json.Key("min_ms").Number(*low, 2);
+        json.Key("median_ms").Number(median, 2);
+        json.Key("max_ms").Number(*high, 2);
+      }
+      json.EndObject();
+      session_.Say(Format("%-7u  %8u  %7u  %9u  %10u  %10u  %s", address, row.requests, row.answers,
+                          row.noAnswers, row.crcErrors, row.exceptions, times.c_str()));
+    }
+    json.EndArray().EndObject().EndObject();
+    session_.Emit(json.Text());
+    return TExitStatus::Done;
+  }
+
+ private:
+  // --gap, else the 3.5 characters of the rate and a margin.
+  static std::chrono::microseconds CutSilence(const TMonitorOptions& options, std::uint32_t rate) {
+    if (options.gap) return *options.gap;
+    return std::chrono::microseconds((35'000'000 + rate - 1) / rate) + kCutMargin;
+  }
+
+  void Take(const TLineFrame& frame) {
+    ++frames_;
+    for (const TLineEvent& event : decoder_.Take(frame))
+      Show(event);
+  }
+
+  std::string TimeOf(Clock::time_point at) const {
+    const auto wall =
+        wallStarted_ +
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(at - started_);
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(wall);
+    const auto millis =
+        std::chrono::duration_cast<std::chrono::milliseconds>(wall.time_since_epoch()).count() %
+        1000;
+    char text[16];
+    std::strftime(text, sizeof text, "%H:%M:%S", std::localtime(&seconds));
+    return Format("%s.%03lld", text, static_cast<long long>(millis));
+  }
+
+  void Show(const TLineEvent& event) {
+    const std::string time = TimeOf(event.at);
+    const bool frame = event.kind != TLineEvent::TKind::NoAnswer;
+    const double silenceMs =
+        std::chrono::duration<double, std::milli>(finder_.FrameSilence()).count();
+    // Padded by characters, so that a translated verdict lines up too.
+    const char* verdict = !frame ? "" : event.crcOk ? Tr("CRC ok") : Tr("CRC error");
+    std::string line =
+        Format("%s  %s  %s", time.c_str(), PadRight(verdict, 9).c_str(), event.text.c_str());
+    if (event.replyMs) line += Format(Tr(" (%.1f ms)"), *event.replyMs);
+    if (event.tooCloseMs)
+      line += Format(Tr("  [too close: at most %.1f ms after the frame before, less than the "
+                        "%.1f ms of silence]"),
+                     *event.tooCloseMs, silenceMs);
+    session_.Say(line);
+
+    TJsonWriter json;
+    json.BeginObject().Member("time", time);
+    json.Key("t").Number(std::chrono::duration<double>(event.at - started_).count(), 4);
+    json.Member("kind", EventKindName(event.kind));
+    if (frame) {
+      json.Member("crc", event.crcOk ? "ok" : "error");
+      std::string hex = HexCells(event.bytes.data(), event.bytes.size());
+      if (!hex.empty()) hex.pop_back();
+      json.Member("bytes", hex);
+    }
+    if (event.address) json.Member("address", *event.address);
+    if (event.function) json.Member("function", *event.function);
+    json.Member("text", event.text);
+    if (event.replyMs) json.Key("reply_ms").Number(*event.replyMs, 2);
+    if (event.waitedMs) json.Key("waited_ms").Number(*event.waitedMs, 0);
+    if (event.tooCloseMs) json.Key("too_close_ms").Number(*event.tooCloseMs, 2);
+    session_.Emit(json.EndObject().Text());
+  }
+
+  TSession& session_;
+  TDeviceLine& line_;
+  const TMonitorOptions& options_;
+  const std::uint32_t rate_;
+  TFrameFinder finder_;
+  TLineDecoder decoder_;
+  const Clock::time_point started_;
+  const std::chrono::system_clock::time_point wallStarted_;
+  unsigned frames_ = 0;
+};
+
+}  // namespace
+
+TExitStatus RunMonitor(const TInvocation& invocation) {
+  const TMonitorOptions options = ReadMonitorOptions(invocation.arguments);
+  InstallStopHandler();
+  return RunReporting(invocation.common, [&](TSession& session) {
+    TDeviceLine& line = session.Line();
+    session.Warn(Format(Tr("listening on %s at %u Bd, sending nothing; Ctrl-C ends with a "
+                           "summary"),
+                        session.Options().port.c_str(), BaudTable[session.Options().baudIndex]));
+    TMonitor monitor(session, line, options);
+    monitor.Run();
+    return monitor.Summarise();
+  });
+}

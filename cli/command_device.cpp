@@ -14,7 +14,8 @@ Reads the parameter block of the device at ADDRESS and shows it decoded: the mod
 and rate it holds, the mode it is in, its power-up mode, its mode on the "on" command and the
 remember flag.
 
-  -p, --port PORT      the serial port ({port-forms})
+  -p, --port PORT      the serial port ({port-forms}),
+                       or a gateway: rfc2217://HOST:PORT, tcp://HOST:PORT
   -a, --address N      the device's bus address, 1..247
   -r, --rate RATE      the line rate in Bd (default 9600)
       --timeout MS     wait this long for the reply to begin (default by rate: 350 ms at

@@ -88,6 +88,23 @@ scenario "window on ttyUSB0 (ftdi_sio): rates, commands, permissions, latency, t
 scenario "window on ttyS1 (8250): rates, commands, permissions, timing" \
   window_tests ttyS1 uart.trace --gtest_filter='-AdapterUnplug.*:*LatencyTimer*'
 
+# --rs485 on the real drivers. This kernel gives neither a PC's 8250 UART nor ftdi_sio an RS-485
+# mode, so the command-line tool must refuse it with status 3, naming the driver.
+# shellcheck disable=SC2317  # called through scenario
+rs485_refused() {
+  local port driver out status
+  for port in "$@"; do
+    driver=$(basename "$(readlink -f "/sys/class/tty/$port/device/driver")")
+    status=0
+    out=$("$bin/tarvi-cli" read -p "/dev/$port" -a 247 --rs485 2>&1) || status=$?
+    echo "$port: status $status: $out"
+    [ "$status" -eq 3 ] && grep -q "the driver $driver refuses the RS-485 mode" <<<"$out" ||
+      return 1
+  done
+}
+scenario "tarvi-cli --rs485 on ttyS1 (8250) and ttyUSB0 (ftdi_sio): refused, status 3" \
+  rs485_refused ttyS1 ttyUSB0
+
 echo "=== results"
 printf '%s\n' "${results[@]}"
 [ -f "$share/timing.txt" ] && cat "$share/timing.txt"

@@ -55,13 +55,24 @@ for tool in Xvfb xdotool import convert; do
   command -v "$tool" >/dev/null || fail "$tool is missing (scripts/install-deps installs it)"
 done
 
-# The X server tells the display it took on a pipe once it accepts connections.
+# The X server tells the display it took on a pipe once it accepts connections. A server of
+# another test that ends just then may still take the socket of that display away with it (seen
+# on a loaded machine: "could not connect to display :0"), so a client must get through before
+# the program starts; otherwise another server is started.
 mkfifo "$dir/display" "$dir/ready"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$dir/display" 2>"$dir/xvfb.err" &
-pids+=($!)
 display=""
-read -r -t 30 display <"$dir/display" || fail "Xvfb did not start: $(cat "$dir/xvfb.err")"
-export DISPLAY=":$display"
+for attempt in 1 2 3; do
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$dir/display" 2>"$dir/xvfb.err" &
+  xvfb_pid=$!
+  pids+=("$xvfb_pid")
+  read -r -t 30 display <"$dir/display" || fail "Xvfb did not start: $(cat "$dir/xvfb.err")"
+  export DISPLAY=":$display"
+  wait_for 5 xdotool getdisplaygeometry >/dev/null 2>&1 && break
+  echo "the X server on :$display takes no client (attempt $attempt); starting another" >&2
+  kill -TERM "$xvfb_pid" 2>/dev/null || true
+  wait "$xvfb_pid" 2>/dev/null || true
+  [ "$attempt" -lt 3 ] || fail "no X server took a client"
+done
 
 # The virtual device prints its ready line once its port exists.
 "$tarvi_sim" --link "$dir/COM1" --verbose --regs ::::::1 >"$dir/ready" 2>"$dir/sim.trace" &

@@ -33,6 +33,7 @@
 #include "serial/device_layer.h"
 #include "serial/network_port_name.h"
 #include "serial/network_session.h"
+#include "serial/poll_until_linux.h"
 #include "serial/read_timeouts.h"
 #include "serial/stop_signal.h"
 #include "serial/telnet_codec.h"
@@ -50,22 +51,6 @@ Deadline After(int ms) {
 
 Deadline AfterMs(std::uint64_t ms) {
   return Clock::now() + std::chrono::milliseconds(ms);
-}
-
-int PollTimeout(const Deadline& deadline) {
-  if (!deadline) return -1;
-  const auto left = *deadline - Clock::now();
-  if (left <= Clock::duration::zero()) return 0;
-  const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
-  return static_cast<int>(std::min<std::int64_t>(ms, 1 << 30));
-}
-
-// poll() with EINTR retried and the time left recomputed; -1 with errno on failure.
-int PollUntil(pollfd* fds, nfds_t count, const Deadline& deadline) {
-  for (;;) {
-    const int r = poll(fds, count, PollTimeout(deadline));
-    if (r >= 0 || errno != EINTR) return r;
-  }
 }
 
 void RaiseEventFd(int fd) {

@@ -21,6 +21,7 @@
 #include "serial/device_layer.h"
 #include "serial/line_settings_termios2.h"
 #include "serial/modem_watch_linux.h"
+#include "serial/poll_until_linux.h"
 #include "serial/read_timeouts.h"
 #include "serial/serial_device.h"
 #include "serial/stop_signal.h"
@@ -41,24 +42,6 @@ int Ioctl(int fd, unsigned long request, void* arg) {
     r = ioctl(fd, request, arg);
   } while (r < 0 && errno == EINTR);
   return r < 0 ? errno : 0;
-}
-
-// Milliseconds until the deadline for poll(), rounded up so that a wake-up is never early.
-int PollTimeout(const Deadline& deadline) {
-  if (!deadline) return -1;
-  const auto left = *deadline - Clock::now();
-  if (left <= Clock::duration::zero()) return 0;
-  const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
-  return static_cast<int>(std::min<std::int64_t>(ms, 1 << 30));
-}
-
-// poll() until something is ready or the deadline passes (returns 0); EINTR restarts it with the
-// time still left. Returns -1 with errno on failure.
-int PollUntil(pollfd* fds, nfds_t count, const Deadline& deadline) {
-  for (;;) {
-    const int r = poll(fds, count, PollTimeout(deadline));
-    if (r >= 0 || errno != EINTR) return r;
-  }
 }
 
 constexpr int kTimedOut = -1;

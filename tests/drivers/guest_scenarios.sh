@@ -57,7 +57,7 @@ echo "guest: kernel $(uname -r); ttyUSB0 on $(basename "$(readlink -f /sys/class
 runtime=$(mktemp -d /tmp/runtime.XXXXXX)
 chmod 700 "$runtime"
 mkfifo /tmp/display
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>/tmp/display 2>/tmp/xvfb.err &
+Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp 3>/tmp/display 2>/tmp/xvfb.err &
 pids+=($!)
 display=""
 read -r -t 60 display </tmp/display || { echo "Xvfb did not start: $(cat /tmp/xvfb.err)"; exit 1; }

@@ -55,14 +55,15 @@ for tool in Xvfb xdotool import convert; do
   command -v "$tool" >/dev/null || fail "$tool is missing (scripts/install-deps installs it)"
 done
 
-# The X server tells the display it took on a pipe once it accepts connections. A server of
-# another test that ends just then may still take the socket of that display away with it (seen
-# on a loaded machine: "could not connect to display :0"), so a client must get through before
-# the program starts; otherwise another server is started.
+# The X server tells the display it took on a pipe once it accepts connections; a client must
+# get through before the program starts, otherwise another server is started. -noreset: by
+# default the server resets itself whenever its last client leaves and turns away a client that
+# comes meanwhile (that check's client, then the program's own display check, each leave just
+# before the next connects: "could not connect to display :0").
 mkfifo "$dir/display" "$dir/ready"
 display=""
 for attempt in 1 2 3; do
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$dir/display" 2>"$dir/xvfb.err" &
+  Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp 3>"$dir/display" 2>"$dir/xvfb.err" &
   xvfb_pid=$!
   pids+=("$xvfb_pid")
   read -r -t 30 display <"$dir/display" || fail "Xvfb did not start: $(cat "$dir/xvfb.err")"
@@ -132,6 +133,14 @@ heard_twice() {
   [ "$(grep -c "request $query_request" "$dir/sim.trace")" -ge 2 ]
 }
 
+# The window is mapped before it has drawn itself, and an undrawn window reads black: the empty
+# traffic log must show its white page before the box is judged.
+log_is_drawn() {
+  local white
+  white=$(pixels 404x97+15+430 '(lightness>0.9)?1:0') || return 1
+  [ "$white" -gt 30000 ]
+}
+wait_for 30 log_is_drawn || fail "the window did not draw itself"
 [ "$(tick_pixels)" -eq 0 ] || fail "the remember box is ticked before any query"
 click_query
 wait_for 30 grep -q "request $query_request" "$dir/sim.trace" ||

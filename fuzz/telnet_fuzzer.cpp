@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "fuzz/property_check.h"
-#include "serial/network_session.h"
-#include "serial/telnet_codec.h"
+#include "network/network_session.h"
+#include "network/telnet_codec.h"
 
 namespace {
 

@@ -21,10 +21,10 @@
 #include "serial/device_layer.h"
 #include "serial/line_settings_termios2.h"
 #include "serial/modem_watch_linux.h"
-#include "serial/poll_until_linux.h"
 #include "serial/read_timeouts.h"
 #include "serial/serial_device.h"
-#include "serial/stop_signal.h"
+#include "system/poll_until_linux.h"
+#include "system/stop_signal.h"
 
 namespace {
 

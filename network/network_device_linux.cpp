@@ -30,13 +30,13 @@
 #include <mutex>
 #include <optional>
 
+#include "network/network_port_name.h"
+#include "network/network_session.h"
+#include "network/telnet_codec.h"
 #include "serial/device_layer.h"
-#include "serial/network_port_name.h"
-#include "serial/network_session.h"
-#include "serial/poll_until_linux.h"
 #include "serial/read_timeouts.h"
-#include "serial/stop_signal.h"
-#include "serial/telnet_codec.h"
+#include "system/poll_until_linux.h"
+#include "system/stop_signal.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <system_error>
 
-#include "serial/stop_signal.h"
+#include "system/stop_signal.h"
 
 TStopSignal::TStopSignal() : native_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
   if (native_ < 0) throw std::system_error(errno, std::generic_category(), "eventfd");

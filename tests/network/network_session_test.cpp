@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "serial/network_session.h"
+#include "network/network_session.h"
 
 namespace {
 

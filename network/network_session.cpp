@@ -1,9 +1,8 @@
-#include "serial/network_session.h"
+#include "network/network_session.h"
 
 namespace network {
 
 namespace {
-
 
 bool WeOffer(std::uint8_t option) {
   return option == telnet::kOptionBinary || option == telnet::kOptionSuppressGoAhead ||

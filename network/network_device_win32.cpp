@@ -32,11 +32,11 @@
 #include <mutex>
 #include <optional>
 
+#include "network/network_port_name.h"
+#include "network/network_session.h"
 #include "serial/device_layer.h"
-#include "serial/network_port_name.h"
-#include "serial/network_session.h"
 #include "serial/read_timeouts.h"
-#include "serial/stop_signal.h"
+#include "system/stop_signal.h"
 
 namespace {
 

@@ -12,9 +12,9 @@
 #include <deque>
 #include <optional>
 
-#include "serial/network_port_name.h"
+#include "network/network_port_name.h"
+#include "network/telnet_codec.h"
 #include "serial/serial_device.h"
-#include "serial/telnet_codec.h"
 
 namespace network {
 

@@ -88,7 +88,7 @@ class TNetworkLine final : public TDeviceLayer {
   std::mutex sendMutex_;  // one writer on the socket at a time; taken after rxMutex_, never before
 
   std::mutex rxMutex_;  // guards everything below
-  TSession session_;
+  TServerSession session_;
   int connectionError_ = 0;  // the server closed the connection or it failed
   TTimeoutSettings timeouts_;
   int inputSize_ = 1024;
@@ -346,7 +346,7 @@ int TNetworkLine::DiscardQueues() {
   if (protocol_ == TNetworkProtocol::Raw || aborted_.load()) return 0;
   // The server's buffers towards and from the line are dropped as well; a connection that ended
   // meanwhile has no buffers left to drop.
-  const Bytes purge = TSession::PurgeRequest();
+  const Bytes purge = TServerSession::PurgeRequest();
   const int e = SendAll(purge.data(), purge.size(), AfterMs(kConfirmMs));
   for (const int gone : kLineErrors.gone) {
     if (e == gone) return 0;

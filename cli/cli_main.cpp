@@ -10,9 +10,10 @@
 #include "cli/messages.h"
 #include "cli/platform.h"
 #include "cli/session.h"
+#include "network/network_line.h"
 #include "serial/com_exception.h"
-#include "serial/message_catalogue.h"
-#include "serial/program_directory.h"
+#include "system/message_catalogue.h"
+#include "system/program_directory.h"
 
 namespace {
 
@@ -44,6 +45,7 @@ int RunCli(int argc, char** argv) {
   SetUpConsole();
   SetUpMessageCatalogues(ProgramDirectory());
   BuildComMessageTable();
+  RegisterNetworkLines();
 
   const std::vector<std::string> storage(argv + 1, argv + argc);
   std::vector<std::string_view> words(storage.begin(), storage.end());

@@ -11,6 +11,7 @@
 #include "cli/progress_bar.h"
 #include "cli/session.h"
 #include "cli/values.h"
+#include "network/network_port_name.h"
 #include "protocol/baud_rates.h"
 #include "protocol/device_models.h"
 #include "protocol/frame.h"
@@ -18,7 +19,6 @@
 #include "protocol/registers.h"
 #include "protocol/reply_timing.h"
 #include "protocol/traffic_lines.h"
-#include "serial/network_port_name.h"
 
 const char kScanUsage[] =
     N_(R"(Usage: tarvi-cli scan -p PORT [--rate RATE|LIST|all] [--from N] [--to N] [OPTION]...

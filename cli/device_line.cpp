@@ -6,11 +6,11 @@
 
 #include "cli/messages.h"
 #include "cli/platform.h"
+#include "network/network_port_name.h"
 #include "protocol/baud_rates.h"
 #include "protocol/reply_timing.h"
 #include "protocol/traffic_lines.h"
 #include "serial/com_port.h"
-#include "serial/network_port_name.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "serial/message_catalogue.h"
+#include "system/message_catalogue.h"
 
 const char* Tr(const char* text) {
   // Each text is a literal of the program, so its address names it; the translation is looked up

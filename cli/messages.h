@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "serial/message_catalogue.h"
+#include "system/message_catalogue.h"
 
 // The catalogue's version of an English text.
 const char* Tr(const char* text);

@@ -153,7 +153,7 @@ std::string PortFailureAdvice(int systemErrorCode) {
 }
 
 std::string NetworkFailureAdvice(int systemErrorCode) {
-  // The codes of serial/network_device_win32.cpp.
+  // The codes of network/network_socket_win32.cpp.
   switch (systemErrorCode) {
     case WSAHOST_NOT_FOUND:
       return Tr("the gateway's host name does not resolve: check its name or give its address");

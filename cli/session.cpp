@@ -5,8 +5,8 @@
 #include "cli/device_requests.h"
 #include "cli/messages.h"
 #include "cli/platform.h"
+#include "network/network_port_name.h"
 #include "serial/com_exception.h"
-#include "serial/network_port_name.h"
 
 TSession::TSession(TCommon common) : common_(std::move(common)) {}
 

@@ -8,7 +8,7 @@
 
 #include "console/main_window.h"
 #include "serial/port_discovery.h"
-#include "serial/text_file_reader.h"
+#include "system/text_file_reader.h"
 
 namespace {
 

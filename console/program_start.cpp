@@ -7,9 +7,10 @@
 #include "console/console_look.h"
 #include "console/display_check.h"
 #include "console/main_window.h"
+#include "network/network_line.h"
 #include "serial/com_exception.h"
-#include "serial/main_thread_queue.h"
-#include "serial/message_catalogue.h"
+#include "system/main_thread_queue.h"
+#include "system/message_catalogue.h"
 
 void ConnectMainThreadQueue() {
   MarkMainThread();
@@ -31,6 +32,7 @@ int RunProgram(int argc, char** argv) {
   }
   SetUpMessageCatalogues(ProgramDirectory());
   BuildComMessageTable();
+  RegisterNetworkLines();
 
   TTarviApplication application(argc, argv);
   ApplyConsoleLook(application);

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "serial/program_directory.h"
+#include "system/program_directory.h"
 
 // Marks the calling thread as the main thread and lets work queued from other threads (the
 // port's monitor) wake the event loop, which then drains the queue. Needs the application object.

@@ -13,7 +13,7 @@
 
 #include "fuzz/property_check.h"
 #include "serial/port_discovery.h"
-#include "serial/text_file_reader.h"
+#include "system/text_file_reader.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "fuzz/property_check.h"
-#include "serial/network_session.h"
-#include "serial/telnet_codec.h"
+#include "network/network_session.h"
+#include "network/telnet_codec.h"
 
 namespace {
 
@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
       CHECK(reply->value.size() + 1 == e.payload.size());
   }
 
-  network::TSession session;
+  network::TServerSession session;
   session.Reset(TNetworkProtocol::ComPortControl);
   session.Offer();
   session.Received(stream, cut);

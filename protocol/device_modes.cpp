@@ -1,6 +1,6 @@
 #include "protocol/device_modes.h"
 
-#include "serial/message_catalogue.h"
+#include "system/message_catalogue.h"
 
 // The log lines spell "&" where the row labels say "И", and put no blank before "Гц".
 const std::array<TModeFacts, 10> kModes = {{

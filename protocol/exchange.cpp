@@ -12,7 +12,7 @@
 #include "protocol/reply_timing.h"
 #include "protocol/search.h"
 #include "serial/com_port.h"
-#include "serial/main_thread_queue.h"
+#include "system/main_thread_queue.h"
 
 namespace {
 

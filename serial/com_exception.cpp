@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdio>
 
-#include "serial/message_catalogue.h"
+#include "system/message_catalogue.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <system_error>
 
 #include "serial/com_thread.h"
-#include "serial/main_thread_queue.h"
 #include "serial/notification_window.h"
 #include "serial/serial_device.h"
+#include "system/main_thread_queue.h"
 
 namespace {
 

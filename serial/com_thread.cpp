@@ -4,9 +4,9 @@
 #include <system_error>
 
 #include "serial/com_port.h"
-#include "serial/main_thread_queue.h"
 #include "serial/notification_window.h"
 #include "serial/serial_device.h"
+#include "system/main_thread_queue.h"
 
 namespace {
 // The monitor whose loop runs on this thread, if any.

@@ -18,7 +18,7 @@
 #include <thread>
 
 #include "serial/com_types.h"
-#include "serial/stop_signal.h"
+#include "system/stop_signal.h"
 
 class TCustomComPort;
 

@@ -1,6 +1,7 @@
 // The layers that carry a line behind TSerialDevice. Every call has the contract written in
 // serial_device.h (what it blocks on, which thread, what an abort does); TSerialDevice picks the
-// layer by the port name when the port opens and forwards each call to it.
+// layer by the port name when the port opens and forwards each call to it: the first entry of
+// the table of layers whose matcher takes the name, else the system's own port.
 #pragma once
 
 #include <memory>
@@ -58,5 +59,9 @@ class TOsDevice final : public TDeviceLayer {
   std::unique_ptr<Platform> p_;
 };
 
-// A line through a serial device server (network_device_<os>.cpp): rfc2217:// or tcp:// names.
-std::unique_ptr<TDeviceLayer> MakeNetworkDevice();
+// The table of further layers: each entry a matcher of port names and the factory of its layer.
+// Filled in at program start (before the first port opens) by the libraries that provide
+// layers; adding a matcher already in the table changes nothing.
+using TPortNameMatcher = bool (*)(const std::string& portName);
+using TLayerFactory = std::unique_ptr<TDeviceLayer> (*)();
+void RegisterDeviceLayer(TPortNameMatcher matches, TLayerFactory make);

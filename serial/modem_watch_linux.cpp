@@ -9,6 +9,8 @@
 #include <csignal>
 #include <cstdint>
 
+#include "system/event_fd_linux.h"
+
 namespace {
 
 // The signal that interrupts the helper's ioctl. Its handler does nothing; it is installed
@@ -58,9 +60,7 @@ void TModemWatch::Run() {
       if (errno == EINTR) continue;
       break;  // not supported by the driver, or the port has gone: no line events
     }
-    const std::uint64_t one = 1;
-    while (write(wakeFd_, &one, sizeof one) < 0 && errno == EINTR) {
-    }
+    RaiseEventFd(wakeFd_);
   }
   {
     std::lock_guard lock(mutex_);

@@ -1,7 +1,47 @@
 #include "serial/serial_device.h"
 
+#include <mutex>
+#include <utility>
+#include <vector>
+
 #include "serial/device_layer.h"
-#include "serial/network_port_name.h"
+
+namespace {
+
+struct TLayerEntry {
+  TPortNameMatcher matches;
+  TLayerFactory make;
+};
+
+std::mutex& TableMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+std::vector<TLayerEntry>& Table() {
+  static std::vector<TLayerEntry> table;
+  return table;
+}
+
+// The entry that carries the name: its index and factory, or -1 for the system's own port.
+std::pair<int, TLayerFactory> LayerFor(const std::string& portName) {
+  std::lock_guard lock(TableMutex());
+  const std::vector<TLayerEntry>& table = Table();
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    if (table[i].matches(portName)) return {static_cast<int>(i), table[i].make};
+  }
+  return {-1, nullptr};
+}
+
+}  // namespace
+
+void RegisterDeviceLayer(TPortNameMatcher matches, TLayerFactory make) {
+  std::lock_guard lock(TableMutex());
+  for (const TLayerEntry& entry : Table()) {
+    if (entry.matches == matches) return;
+  }
+  Table().push_back({matches, make});
+}
 
 TSerialDevice::TSerialDevice() : layer_(std::make_unique<TOsDevice>()) {}
 
@@ -11,14 +51,19 @@ TSerialDevice::~TSerialDevice() {
 
 int TSerialDevice::Open(const std::string& portName) {
   // The layer changes only between openings; an open one answers a second Open itself.
-  const bool network = IsNetworkPortName(portName);
-  if (network != network_ && !layer_->IsOpen()) {
-    layer_ = network ? MakeNetworkDevice() : std::make_unique<TOsDevice>();
-    network_ = network;
+  if (!layer_->IsOpen()) {
+    const auto [kind, make] = LayerFor(portName);
+    if (kind != layerKind_) {
+      if (make != nullptr) {
+        layer_ = make();
+      } else {
+        layer_ = std::make_unique<TOsDevice>();
+      }
+      layerKind_ = kind;
+    }
   }
   return layer_->Open(portName);
 }
-
 void TSerialDevice::Close() {
   layer_->Close();
 }

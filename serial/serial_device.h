@@ -1,10 +1,10 @@
 // The device side of one serial port: the few calls the component and its monitor need, each
 // reporting failure as the platform's error code (0 for success: errno on Linux, GetLastError on
-// Windows) so that the caller can raise the matching EComPort. Two layers carry a line behind
-// these calls (device_layer.h): the system's own port (serial_device_linux.cpp or
-// serial_device_win32.cpp, picked by the build) and a connection to a serial device server for
-// the names rfc2217://HOST:PORT and tcp://HOST:PORT (network_device_<os>.cpp), picked by the
-// port name at each Open.
+// Windows) so that the caller can raise the matching EComPort. Layers carry a line behind these
+// calls (device_layer.h): the system's own port (serial_device_linux.cpp or
+// serial_device_win32.cpp, picked by the build), or a layer from the table of layers whose
+// matcher takes the port name (a connection to a serial device server, for instance), picked at
+// each Open.
 //
 // Threads: Open, Close, the Set*/Apply* calls and Write run on the owner's (main) thread; Read,
 // InputQueueCount and ReadErrors may run on the monitor thread; WaitForEvents runs only on the
@@ -76,8 +76,8 @@ class TSerialDevice {
 
   // Opens the port for exclusive use with DTR and RTS dropped. Returns 0, or the error code of
   // the failed step with nothing left open (Linux EWOULDBLOCK/EBUSY, Windows 5 access denied:
-  // another program holds the port; ENOENT or 2: no such port). A network name connects to the
-  // server instead (network_device.h lists its error codes).
+  // another program holds the port; ENOENT or 2: no such port). A name that a layer of the
+  // table takes opens that layer instead, with that layer's error codes.
   int Open(const std::string& portName);
   // Discards both queues and closes the device; does nothing when closed.
   void Close();
@@ -119,6 +119,6 @@ class TSerialDevice {
   void EndMonitoring();
 
  private:
-  std::unique_ptr<TDeviceLayer> layer_;  // the system's port until a network name is opened
-  bool network_ = false;                 // layer_ is the network one
+  std::unique_ptr<TDeviceLayer> layer_;  // the system's port until a name of the table opens
+  int layerKind_ = -1;                   // layer_'s entry in the table, -1 the system's port
 };

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -21,10 +20,11 @@
 #include "serial/device_layer.h"
 #include "serial/line_settings_termios2.h"
 #include "serial/modem_watch_linux.h"
-#include "serial/poll_until_linux.h"
 #include "serial/read_timeouts.h"
 #include "serial/serial_device.h"
-#include "serial/stop_signal.h"
+#include "system/event_fd_linux.h"
+#include "system/poll_until_linux.h"
+#include "system/stop_signal.h"
 
 namespace {
 
@@ -62,18 +62,6 @@ int WaitForPort(int fd, int abortFd, short events, const Deadline& deadline) {
 
 Deadline After(std::uint64_t ms) {
   return Clock::now() + std::chrono::milliseconds(ms);
-}
-
-void RaiseEventFd(int fd) {
-  const std::uint64_t one = 1;
-  while (write(fd, &one, sizeof one) < 0 && errno == EINTR) {
-  }
-}
-
-void DrainEventFd(int fd) {
-  std::uint64_t value;
-  while (read(fd, &value, sizeof value) < 0 && errno == EINTR) {
-  }
 }
 
 // Owns a descriptor until released; closes it on every failed step of opening.
@@ -149,7 +137,134 @@ struct TOsDevice::Platform {
   std::atomic<bool> rxStalled_{false};
   std::atomic<std::uint64_t> bytesRead_{0};
   std::unique_ptr<MonitorState> monitor_;  // monitor-thread state
+
+  // The steps of the monitor's wait, on the monitor thread.
+  void PauseInputWhileUnread(MonitorState& m);
+  // One poll() on the stop signal, the port and the kick: Events when the port or the kick
+  // woke it (or the transmit wait passed), with the port's revents in port; Stopped; Failed.
+  TWaitOutcome Sleep(MonitorState& m, int stopFd, short& port, int& error);
+  // Data waiting and the hang-up, from the port's revents; false with error on a failure.
+  bool InputEvents(short port, TComEvents& found, int& error);
+  // Line errors, breaks and modem-line changes since the last look.
+  TComEvents LineEvents(MonitorState& m);
+  // The transmit queue found empty; else the time of the next look at it.
+  TComEvents TransmitEvents(MonitorState& m);
 };
+
+void TOsDevice::Platform::PauseInputWhileUnread(MonitorState& m) {
+  // Input that the last handling left untouched would wake poll() again at once, forever: stop
+  // watching input until a read takes some (Read raises the kick then). The flag is set before
+  // the count is checked again, and Read counts before it checks the flag, so a read that races
+  // with this cannot go unnoticed.
+  if (!m.rxReported) return;
+  m.rxReported = false;
+  if (bytesRead_.load() == m.bytesReadAtReport) {
+    rxStalled_.store(true);
+    if (bytesRead_.load() != m.bytesReadAtReport) rxStalled_.store(false);
+  }
+}
+
+TWaitOutcome TOsDevice::Platform::Sleep(MonitorState& m, int stopFd, short& port, int& error) {
+  const bool watchInput = m.mask.Has(evRxChar) && !rxStalled_.load();
+  const bool txWait = txPending_.load();
+  pollfd fds[3] = {{stopFd, POLLIN, 0},
+                   {fd_, static_cast<short>(watchInput ? POLLIN : 0), 0},
+                   {kickFd_, POLLIN, 0}};
+  // The only timed wake-up: while written bytes are still leaving, to see the queue empty.
+  int r;
+  do {
+    r = poll(fds, 3, txWait ? m.txWaitMs : -1);
+  } while (r < 0 && errno == EINTR);
+  if (r < 0) {
+    error = errno;
+    return TWaitOutcome::Failed;
+  }
+  if (fds[0].revents & POLLIN) return TWaitOutcome::Stopped;
+  if (fds[2].revents & POLLIN) DrainEventFd(kickFd_);
+  if (rxStalled_.load() && bytesRead_.load() != m.bytesReadAtReport) rxStalled_.store(false);
+  port = fds[1].revents;
+  if (port & POLLNVAL) {
+    error = EBADF;
+    return TWaitOutcome::Failed;
+  }
+  return TWaitOutcome::Events;
+}
+
+bool TOsDevice::Platform::InputEvents(short port, TComEvents& found, int& error) {
+  if (port & POLLIN) {
+    int waiting = 0;
+    if (int e = Ioctl(fd_, FIONREAD, &waiting); e != 0) {
+      error = e;
+      return false;
+    }
+    if (waiting > 0) {
+      found.Include(evRxChar);
+      std::lock_guard lock(mutex_);
+      if (waiting >= inputSize_ - inputSize_ / 5) found.Include(evRx80Full);
+    }
+  }
+  // Hang-up: the other side of a pseudo-terminal closed, or the adapter was pulled out. Input
+  // still waiting is reported first; after that the port has nothing more to give.
+  if ((port & (POLLHUP | POLLERR)) && !found.Has(evRxChar)) {
+    error = EIO;
+    return false;
+  }
+  return true;
+}
+
+TComEvents TOsDevice::Platform::LineEvents(MonitorState& m) {
+  TComEvents found;
+  serial_icounter_struct now{};
+  if (m.eventBase.valid && ReadCounters(fd_, now)) {
+    const serial_icounter_struct& base = m.eventBase.c;
+    if (now.frame != base.frame || now.overrun != base.overrun || now.parity != base.parity ||
+        now.buf_overrun != base.buf_overrun) {
+      found.Include(evError);
+    }
+    if (now.brk != base.brk) found.Include(evBreak);
+    if (now.cts != base.cts) found.Include(evCTS);
+    if (now.dsr != base.dsr) found.Include(evDSR);
+    if (now.dcd != base.dcd) found.Include(evRLSD);
+    if (now.rng != base.rng) found.Include(evRing);
+    m.eventBase.c = now;
+  } else if (hasModemLines_) {
+    int bits = 0;
+    if (Ioctl(fd_, TIOCMGET, &bits) == 0) {
+      const int changed = bits ^ m.modemBits;
+      if (changed & TIOCM_CTS) found.Include(evCTS);
+      if (changed & TIOCM_DSR) found.Include(evDSR);
+      if (changed & TIOCM_CD) found.Include(evRLSD);
+      if ((changed & TIOCM_RNG) && !(bits & TIOCM_RNG)) found.Include(evRing);
+      m.modemBits = bits;
+    }
+  }
+  return found;
+}
+
+TComEvents TOsDevice::Platform::TransmitEvents(MonitorState& m) {
+  TComEvents found;
+  if (!txPending_.load()) return found;
+  int queued = 0;
+  if (Ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued <= 0) {
+    txPending_.store(false);
+    found.Include(evTxEmpty);
+    m.lastOutQueue = -1;
+    m.txWaitMs = 1;
+    return found;
+  }
+  // Wake again when the queue should have left at the line rate; a queue that does not move
+  // (flow control holding it) is looked at less and less often.
+  std::uint32_t rate;
+  {
+    std::lock_guard lock(mutex_);
+    rate = std::max<std::uint32_t>(line_.rate, 50);
+  }
+  const int leaveMs =
+      static_cast<int>(std::uint64_t{11000} * static_cast<unsigned>(queued) / rate) + 1;
+  m.txWaitMs = queued == m.lastOutQueue ? std::min(m.txWaitMs * 2, 1000) : std::min(leaveMs, 1000);
+  m.lastOutQueue = queued;
+  return found;
+}
 
 TOsDevice::TOsDevice() : p_(std::make_unique<Platform>()) {}
 
@@ -199,9 +314,9 @@ int TOsDevice::Open(const std::string& portName) {
     Ioctl(fd.get(), TIOCSSERIAL, &ss);
   }
 
-  FdGuard abortFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+  FdGuard abortFd(NewEventFd());
   if (abortFd.get() < 0) return errno;
-  FdGuard kickFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+  FdGuard kickFd(NewEventFd());
   if (kickFd.get() < 0) return errno;
 
   {
@@ -437,14 +552,9 @@ int TOsDevice::ModemSignals(TModemSignals& signals) {
 int TOsDevice::AbortTransfers() {
   if (p_->fd_ < 0) return 0;
   p_->aborted_.store(true);
-  const std::uint64_t one = 1;
-  ssize_t r;
-  do {
-    r = write(p_->abortFd_, &one, sizeof one);
-  } while (r < 0 && errno == EINTR);
-  if (r < 0) {
+  if (const int e = RaiseEventFd(p_->abortFd_); e != 0) {
     p_->aborted_.store(false);
-    return errno;
+    return e;
   }
   return 0;
 }
@@ -487,115 +597,21 @@ void TOsDevice::EndMonitoring() {
 }
 
 TWaitOutcome TOsDevice::WaitForEvents(const TStopSignal& stop, TComEvents& events, int& error) {
-  const int stopFd = static_cast<int>(stop.Native());
   events = {};
   error = 0;
   MonitorState& m = *p_->monitor_;
-  // Input that the last handling left untouched would wake poll() again at once, forever: stop
-  // watching input until a read takes some (Read raises the kick then). The flag is set before
-  // the count is checked again, and Read counts before it checks the flag, so a read that races
-  // with this cannot go unnoticed.
-  if (m.rxReported) {
-    m.rxReported = false;
-    if (p_->bytesRead_.load() == m.bytesReadAtReport) {
-      p_->rxStalled_.store(true);
-      if (p_->bytesRead_.load() != m.bytesReadAtReport) p_->rxStalled_.store(false);
-    }
-  }
+  p_->PauseInputWhileUnread(m);
   for (;;) {
-    const bool watchInput = m.mask.Has(evRxChar) && !p_->rxStalled_.load();
-    const bool txWait = p_->txPending_.load();
-    pollfd fds[3] = {{stopFd, POLLIN, 0},
-                     {p_->fd_, static_cast<short>(watchInput ? POLLIN : 0), 0},
-                     {p_->kickFd_, POLLIN, 0}};
-    // The only timed wake-up: while written bytes are still leaving, to see the queue empty.
-    int r;
-    do {
-      r = poll(fds, 3, txWait ? m.txWaitMs : -1);
-    } while (r < 0 && errno == EINTR);
-    if (r < 0) {
-      error = errno;
-      return TWaitOutcome::Failed;
-    }
-    if (fds[0].revents & POLLIN) return TWaitOutcome::Stopped;
-    if (fds[2].revents & POLLIN) DrainEventFd(p_->kickFd_);
-    if (p_->rxStalled_.load() && p_->bytesRead_.load() != m.bytesReadAtReport)
-      p_->rxStalled_.store(false);
-
-    const short port = fds[1].revents;
-    if (port & POLLNVAL) {
-      error = EBADF;
-      return TWaitOutcome::Failed;
+    short port = 0;
+    if (const TWaitOutcome woken = p_->Sleep(m, static_cast<int>(stop.Native()), port, error);
+        woken != TWaitOutcome::Events) {
+      return woken;
     }
     TComEvents found;
-    if (port & POLLIN) {
-      int waiting = 0;
-      if (int e = Ioctl(p_->fd_, FIONREAD, &waiting); e != 0) {
-        error = e;
-        return TWaitOutcome::Failed;
-      }
-      if (waiting > 0) {
-        found.Include(evRxChar);
-        std::lock_guard lock(p_->mutex_);
-        if (waiting >= p_->inputSize_ - p_->inputSize_ / 5) found.Include(evRx80Full);
-      }
-    }
-    // Hang-up: the other side of a pseudo-terminal closed, or the adapter was pulled out. Input
-    // still waiting is reported first; after that the port has nothing more to give.
-    if ((port & (POLLHUP | POLLERR)) && !found.Has(evRxChar)) {
-      error = EIO;
-      return TWaitOutcome::Failed;
-    }
-
-    serial_icounter_struct now{};
-    if (m.eventBase.valid && ReadCounters(p_->fd_, now)) {
-      const serial_icounter_struct& base = m.eventBase.c;
-      if (now.frame != base.frame || now.overrun != base.overrun || now.parity != base.parity ||
-          now.buf_overrun != base.buf_overrun) {
-        found.Include(evError);
-      }
-      if (now.brk != base.brk) found.Include(evBreak);
-      if (now.cts != base.cts) found.Include(evCTS);
-      if (now.dsr != base.dsr) found.Include(evDSR);
-      if (now.dcd != base.dcd) found.Include(evRLSD);
-      if (now.rng != base.rng) found.Include(evRing);
-      m.eventBase.c = now;
-    } else if (p_->hasModemLines_) {
-      int bits = 0;
-      if (Ioctl(p_->fd_, TIOCMGET, &bits) == 0) {
-        const int changed = bits ^ m.modemBits;
-        if (changed & TIOCM_CTS) found.Include(evCTS);
-        if (changed & TIOCM_DSR) found.Include(evDSR);
-        if (changed & TIOCM_CD) found.Include(evRLSD);
-        if ((changed & TIOCM_RNG) && !(bits & TIOCM_RNG)) found.Include(evRing);
-        m.modemBits = bits;
-      }
-    }
-
-    if (p_->txPending_.load()) {
-      int queued = 0;
-      if (Ioctl(p_->fd_, TIOCOUTQ, &queued) != 0 || queued <= 0) {
-        p_->txPending_.store(false);
-        found.Include(evTxEmpty);
-        m.lastOutQueue = -1;
-        m.txWaitMs = 1;
-      } else {
-        // Wake again when the queue should have left at the line rate; a queue that does not
-        // move (flow control holding it) is looked at less and less often.
-        std::uint32_t rate;
-        {
-          std::lock_guard lock(p_->mutex_);
-          rate = std::max<std::uint32_t>(p_->line_.rate, 50);
-        }
-        const int leaveMs =
-            static_cast<int>(std::uint64_t{11000} * static_cast<unsigned>(queued) / rate) + 1;
-        m.txWaitMs =
-            queued == m.lastOutQueue ? std::min(m.txWaitMs * 2, 1000) : std::min(leaveMs, 1000);
-        m.lastOutQueue = queued;
-      }
-    }
-
-    found = TComEvents::FromBits(found.Bits() & m.mask.Bits());
+    if (!p_->InputEvents(port, found, error)) return TWaitOutcome::Failed;
+    const std::uint32_t seen =
+        found.Bits() | p_->LineEvents(m).Bits() | p_->TransmitEvents(m).Bits();
+    found = TComEvents::FromBits(seen & m.mask.Bits());
     if (found.Empty()) continue;
     if (found.Has(evRxChar)) {
       m.rxReported = true;

@@ -14,7 +14,7 @@
 #include "serial/line_settings_win32.h"
 #include "serial/read_timeouts.h"
 #include "serial/serial_device.h"
-#include "serial/stop_signal.h"
+#include "system/stop_signal.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "serial/com_exception.h"
 #include "serial/com_port.h"
-#include "serial/main_thread_queue.h"
+#include "system/main_thread_queue.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "network/network_line.h"
 #include "tests/support/wait_until.h"
 
 namespace {
@@ -51,6 +52,7 @@ bool Listening(std::uint16_t port) {
 }
 
 void GatewayTest::SetUp() {
+  RegisterNetworkLines();
   ASSERT_FALSE(BinDir().empty());
   if (access(kSer2net, X_OK) != 0) GTEST_SKIP() << "ser2net is missing: run scripts/install-deps";
   telnetBus_ = std::make_unique<sim::TVirtualBus>();

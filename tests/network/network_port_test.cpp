@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "serial/com_port.h"
-#include "serial/main_thread_queue.h"
+#include "system/main_thread_queue.h"
 #include "tests/network/gateway_fixture.h"
 #include "tests/support/wait_until.h"
 

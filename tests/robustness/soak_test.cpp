@@ -14,10 +14,10 @@
 #include <random>
 
 #include "protocol/link_state.h"
-#include "serial/main_thread_queue.h"
 #include "sim/crc16.h"
-#include "tests/support/event_loop_wait.h"
+#include "system/main_thread_queue.h"
 #include "tests/robustness/faulty_line.h"
+#include "tests/support/event_loop_wait.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "fuzz/fake_console.h"
 #include "protocol/exchange.h"
 #include "protocol/link_state.h"
-#include "serial/main_thread_queue.h"
+#include "system/main_thread_queue.h"
 #include "tests/support/pty_pair.h"
 #include "tests/support/wait_until.h"
 

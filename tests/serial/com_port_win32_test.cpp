@@ -23,7 +23,7 @@
 #include "serial/com_port.h"
 #include "serial/com_thread.h"
 #include "serial/serial_device.h"
-#include "serial/stop_signal.h"
+#include "system/stop_signal.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "serial/com_exception.h"
-#include "serial/message_catalogue.h"
-#include "serial/program_directory.h"
+#include "system/message_catalogue.h"
+#include "system/program_directory.h"
 #include "tests/support/case_name.h"
 #include "tests/support/environment.h"
 

@@ -1,6 +1,6 @@
 #include "serial/port_discovery.h"
 #include "serial/port_discovery_linux.h"
-#include "serial/text_file_reader.h"
+#include "system/text_file_reader.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

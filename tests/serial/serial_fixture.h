@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "serial/com_port.h"
-#include "serial/main_thread_queue.h"
+#include "system/main_thread_queue.h"
 #include "tests/support/pty_pair.h"
 
 class PortOnPty : public ::testing::Test {

@@ -14,6 +14,7 @@
 #include "console/application.h"
 #include "console/console_look.h"
 #include "console/program_start.h"
+#include "network/network_line.h"
 #include "tests/support/qt_environment.h"
 
 namespace {
@@ -30,6 +31,7 @@ class TQtEnvironment : public ::testing::Environment {
     application_ = std::make_unique<TTarviApplication>(argumentCount, arguments);
     ApplyConsoleLook(*application_);
     ConnectMainThreadQueue();
+    RegisterNetworkLines();  // as the program does at its start
   }
   void TearDown() override {
     DisconnectMainThreadQueue();

@@ -30,7 +30,7 @@
 #include "console/main_window.h"
 #include "console/program_start.h"
 #include "serial/com_exception.h"
-#include "serial/message_catalogue.h"
+#include "system/message_catalogue.h"
 
 namespace {
 

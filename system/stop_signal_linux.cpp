@@ -1,13 +1,13 @@
-#include <sys/eventfd.h>
 #include <unistd.h>
+#include "system/event_fd_linux.h"
 
 #include <cerrno>
 #include <cstdint>
 #include <system_error>
 
-#include "serial/stop_signal.h"
+#include "system/stop_signal.h"
 
-TStopSignal::TStopSignal() : native_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+TStopSignal::TStopSignal() : native_(NewEventFd()) {
   if (native_ < 0) throw std::system_error(errno, std::generic_category(), "eventfd");
 }
 
@@ -16,8 +16,6 @@ TStopSignal::~TStopSignal() {
 }
 
 void TStopSignal::Raise() {
-  const std::uint64_t one = 1;
   // An eventfd write only fails when its counter would overflow, which a stop flag cannot reach.
-  while (write(static_cast<int>(native_), &one, sizeof one) < 0 && errno == EINTR) {
-  }
+  RaiseEventFd(static_cast<int>(native_));
 }

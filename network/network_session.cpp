@@ -1,9 +1,8 @@
-#include "serial/network_session.h"
+#include "network/network_session.h"
 
 namespace network {
 
 namespace {
-
 
 bool WeOffer(std::uint8_t option) {
   return option == telnet::kOptionBinary || option == telnet::kOptionSuppressGoAhead ||
@@ -16,12 +15,12 @@ bool WeAccept(std::uint8_t option) {
 
 }  // namespace
 
-void TSession::Reset(TNetworkProtocol protocol) {
-  *this = TSession{};
+void TServerSession::Reset(TNetworkProtocol protocol) {
+  *this = TServerSession{};
   protocol_ = protocol;
 }
 
-telnet::Bytes TSession::Offer() {
+telnet::Bytes TServerSession::Offer() {
   telnet::Bytes offer;
   for (std::uint8_t option : {telnet::kOptionBinary, telnet::kOptionSuppressGoAhead}) {
     telnet::AppendNegotiation(offer, telnet::kWill, option);
@@ -33,7 +32,7 @@ telnet::Bytes TSession::Offer() {
   return offer;
 }
 
-std::size_t TSession::Received(const std::uint8_t* bytes, std::size_t count) {
+std::size_t TServerSession::Received(const std::uint8_t* bytes, std::size_t count) {
   if (!Telnet()) {
     input_.insert(input_.end(), bytes, bytes + count);
     arrived_ += count;
@@ -49,17 +48,17 @@ std::size_t TSession::Received(const std::uint8_t* bytes, std::size_t count) {
   return data.size();
 }
 
-telnet::Bytes TSession::TakeAnswers() {
+telnet::Bytes TServerSession::TakeAnswers() {
   telnet::Bytes answers = std::move(answers_);
   answers_.clear();
   return answers;
 }
 
-void TSession::Answer(std::uint8_t verb, std::uint8_t option) {
+void TServerSession::Answer(std::uint8_t verb, std::uint8_t option) {
   telnet::AppendNegotiation(answers_, verb, option);
 }
 
-void TSession::Handle(const telnet::TEvent& event) {
+void TServerSession::Handle(const telnet::TEvent& event) {
   using Kind = telnet::TEvent::Kind;
   if (event.kind == Kind::Negotiation) {
     const std::uint8_t option = event.option;
@@ -112,7 +111,7 @@ void TSession::Handle(const telnet::TEvent& event) {
   }
 }
 
-telnet::Bytes TSession::EncodeData(const std::uint8_t* data, int count) const {
+telnet::Bytes TServerSession::EncodeData(const std::uint8_t* data, int count) const {
   telnet::Bytes out;
   if (count <= 0) return out;
   if (Telnet()) {
@@ -123,7 +122,7 @@ telnet::Bytes TSession::EncodeData(const std::uint8_t* data, int count) const {
   return out;
 }
 
-int TSession::DataBytesSent(const std::uint8_t* data, int count, std::size_t sent) const {
+int TServerSession::DataBytesSent(const std::uint8_t* data, int count, std::size_t sent) const {
   std::size_t encoded = 0;
   int whole = 0;
   for (int i = 0; i < count; ++i) {
@@ -135,7 +134,7 @@ int TSession::DataBytesSent(const std::uint8_t* data, int count, std::size_t sen
   return whole;
 }
 
-TSettingsRequest TSession::SettingsRequest(const TLineSettings& settings) const {
+TSettingsRequest TServerSession::SettingsRequest(const TLineSettings& settings) const {
   TSettingsRequest request;
   telnet::Bytes& out = request.bytes;
   request.rate = telnet::BaudRateValue(settings.rate);
@@ -163,7 +162,7 @@ TSettingsRequest TSession::SettingsRequest(const TLineSettings& settings) const 
   return request;
 }
 
-bool TSession::Framed(const TSettingsRequest& request) const {
+bool TServerSession::Framed(const TSettingsRequest& request) const {
   for (int c : {telnet::cpcSetBaudRate, telnet::cpcSetDataSize, telnet::cpcSetParity,
                 telnet::cpcSetStopSize}) {
     const auto i = static_cast<std::size_t>(c);
@@ -172,12 +171,12 @@ bool TSession::Framed(const TSettingsRequest& request) const {
   return true;
 }
 
-bool TSession::ControlsConfirmed(const TSettingsRequest& request) const {
+bool TServerSession::ControlsConfirmed(const TSettingsRequest& request) const {
   return confirmations_[telnet::cpcSetControl] >=
          request.before[telnet::cpcSetControl] + request.controls;
 }
 
-telnet::Bytes TSession::PurgeRequest() {
+telnet::Bytes TServerSession::PurgeRequest() {
   telnet::Bytes purge;
   telnet::AppendComPortCommand(purge, telnet::cpcPurgeData, {telnet::kPurgeBoth});
   return purge;

@@ -1,5 +1,5 @@
 // The shared part of the reader; opening the file is each system's (text_file_reader_*.cpp).
-#include "serial/text_file_reader.h"
+#include "system/text_file_reader.h"
 
 #include <cerrno>
 

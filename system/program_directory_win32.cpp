@@ -4,7 +4,7 @@
 #include <system_error>
 #include <vector>
 
-#include "serial/program_directory.h"
+#include "system/program_directory.h"
 
 std::string ProgramDirectory() {
   // The path may exceed MAX_PATH; grow the buffer until it fits.

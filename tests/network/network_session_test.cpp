@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "serial/network_session.h"
+#include "network/network_session.h"
 
 namespace {
 
-using network::TSession;
+using network::TServerSession;
 using telnet::Bytes;
 
 Bytes Negotiation(std::uint8_t verb, std::uint8_t option) {
@@ -25,16 +25,16 @@ Bytes ServerAnswer(std::uint8_t command, const Bytes& value) {
   return out;
 }
 
-void Feed(TSession& session, const Bytes& bytes) {
+void Feed(TServerSession& session, const Bytes& bytes) {
   session.Received(bytes.data(), bytes.size());
 }
 
-std::vector<std::uint8_t> Input(TSession& session) {
+std::vector<std::uint8_t> Input(TServerSession& session) {
   return {session.Input().begin(), session.Input().end()};
 }
 
 TEST(NetworkSession, AgreesToTheComPortOptionAndRefusesEcho) {
-  TSession session;
+  TServerSession session;
   session.Reset(TNetworkProtocol::ComPortControl);
   session.Offer();
   Bytes stream = Negotiation(telnet::kDo, telnet::kOptionComPort);
@@ -47,7 +47,7 @@ TEST(NetworkSession, AgreesToTheComPortOptionAndRefusesEcho) {
   EXPECT_TRUE(session.TakeAnswers().empty());  // taken once
   EXPECT_TRUE(session.Input().empty());
 
-  TSession refusing;
+  TServerSession refusing;
   refusing.Reset(TNetworkProtocol::ComPortControl);
   refusing.Offer();
   Feed(refusing, Negotiation(telnet::kDont, telnet::kOptionComPort));
@@ -56,7 +56,7 @@ TEST(NetworkSession, AgreesToTheComPortOptionAndRefusesEcho) {
 }
 
 TEST(NetworkSession, SettingsAreFramedOnceTheFourAnswersCome) {
-  TSession session;
+  TServerSession session;
   session.Reset(TNetworkProtocol::ComPortControl);
   TLineSettings settings;
   settings.rate = 19200;
@@ -85,7 +85,7 @@ TEST(NetworkSession, SettingsAreFramedOnceTheFourAnswersCome) {
 
 TEST(NetworkSession, DataIsDoubledOnTelnetOnlyAndCountedByDataBytes) {
   const std::uint8_t frame[] = {0x01, 0xFF, 0x02};
-  TSession telnetLine;
+  TServerSession telnetLine;
   telnetLine.Reset(TNetworkProtocol::ComPortControl);
   EXPECT_EQ(telnetLine.EncodeData(frame, 3), (Bytes{0x01, 0xFF, 0xFF, 0x02}));
   // Sent bytes to data bytes: half of a doubled 0xFF is not the byte.
@@ -93,7 +93,7 @@ TEST(NetworkSession, DataIsDoubledOnTelnetOnlyAndCountedByDataBytes) {
   EXPECT_EQ(telnetLine.DataBytesSent(frame, 3, 3), 2);
   EXPECT_EQ(telnetLine.DataBytesSent(frame, 3, 4), 3);
 
-  TSession raw;
+  TServerSession raw;
   raw.Reset(TNetworkProtocol::Raw);
   EXPECT_EQ(raw.EncodeData(frame, 3), (Bytes{0x01, 0xFF, 0x02}));
   EXPECT_EQ(raw.DataBytesSent(frame, 3, 2), 2);

@@ -1,4 +1,4 @@
-#include "serial/mo_catalogue.h"
+#include "system/mo_catalogue.h"
 
 #include <cstdint>
 #include <fstream>

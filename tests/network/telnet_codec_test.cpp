@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "serial/telnet_codec.h"
+#include "network/telnet_codec.h"
 
 namespace {
 

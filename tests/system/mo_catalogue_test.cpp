@@ -1,7 +1,7 @@
 // The .mo reader: the shipped Russian catalogue, both byte orders, and damaged files refused
 // without a read outside the data (the sanitizer builds hold each file in a buffer of its exact
 // size, so a stray read is reported).
-#include "serial/mo_catalogue.h"
+#include "system/mo_catalogue.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "serial/program_directory.h"
+#include "system/program_directory.h"
 #include "tests/support/case_name.h"
 
 namespace {

@@ -1,9 +1,9 @@
-#include "serial/message_catalogue.h"
+#include "system/message_catalogue.h"
 
 #include <cstdlib>
 #include <fstream>
 
-#include "serial/message_catalogue_platform.h"
+#include "system/message_catalogue_platform.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Port names of network lines: what is a network name, its parts, and the names refused.
 #include <gtest/gtest.h>
 
-#include "serial/network_port_name.h"
+#include "network/network_port_name.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "serial/message_catalogue.h"
-#include "serial/message_catalogue_platform.h"
+#include "system/message_catalogue.h"
+#include "system/message_catalogue_platform.h"
 
 namespace {
 

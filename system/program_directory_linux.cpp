@@ -1,7 +1,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "serial/program_directory.h"
+#include "system/program_directory.h"
 
 std::string ProgramDirectory() {
   std::error_code failure;

@@ -2,7 +2,7 @@
 
 #include <system_error>
 
-#include "serial/stop_signal.h"
+#include "system/stop_signal.h"
 
 TStopSignal::TStopSignal()
     : native_(reinterpret_cast<std::intptr_t>(CreateEventA(nullptr, TRUE, FALSE, nullptr))) {

@@ -1,4 +1,4 @@
-#include "serial/main_thread_queue.h"
+#include "system/main_thread_queue.h"
 
 #include <condition_variable>
 #include <deque>

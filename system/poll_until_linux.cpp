@@ -1,4 +1,4 @@
-#include "serial/poll_until_linux.h"
+#include "system/poll_until_linux.h"
 
 #include <algorithm>
 #include <cerrno>

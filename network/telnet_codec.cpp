@@ -1,4 +1,4 @@
-#include "serial/telnet_codec.h"
+#include "network/telnet_codec.h"
 
 namespace telnet {
 

@@ -1,6 +1,6 @@
-// The protocol side of a line through a serial device server, shared by the socket layers of
-// every system (network_device_<os>.cpp): what goes to the server (data, the option offer, the
-// line settings, a purge) and what the server's bytes mean (data for the reader, negotiations
+// The protocol side of a line through a serial device server, for the network line
+// (network_line.cpp): what goes to the server (data, the option offer, the line settings, a
+// purge) and what the server's bytes mean (data for the reader, negotiations
 // answered, answers to our settings counted, notifications dropped), and the read time-outs as
 // a plan for a wait loop. Pure state: no sockets, no clock, no locks; the layer holds its own
 // lock around every call on a session.
@@ -12,9 +12,9 @@
 #include <deque>
 #include <optional>
 
-#include "serial/network_port_name.h"
+#include "network/network_port_name.h"
+#include "network/telnet_codec.h"
 #include "serial/serial_device.h"
-#include "serial/telnet_codec.h"
 
 namespace network {
 
@@ -36,7 +36,8 @@ struct TSettingsRequest {
   std::array<std::uint32_t, 13> before{};  // the answers counted when the request was made
 };
 
-class TSession {
+// One connection's conversation with the serial device server.
+class TServerSession {
  public:
   // A new connection: nothing received, nothing negotiated.
   void Reset(TNetworkProtocol protocol);

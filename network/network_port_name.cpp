@@ -1,4 +1,4 @@
-#include "serial/network_port_name.h"
+#include "network/network_port_name.h"
 
 #include <cctype>
 #include <string_view>

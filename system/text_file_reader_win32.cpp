@@ -1,7 +1,7 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "serial/text_file_reader.h"
+#include "system/text_file_reader.h"
 
 // Binary mode: the reader removes the line breaks itself (LF or CR LF), and text mode would
 // end the file at a Ctrl-Z.

@@ -1,9 +1,9 @@
 // The catalogues on Windows: the C runtime has no gettext, so the .mo file is read here.
 #include <windows.h>
 
-#include "serial/message_catalogue.h"
-#include "serial/message_catalogue_platform.h"
-#include "serial/mo_catalogue.h"
+#include "system/message_catalogue.h"
+#include "system/message_catalogue_platform.h"
+#include "system/mo_catalogue.h"
 
 namespace {
 

@@ -91,19 +91,25 @@ void TDeviceLine::SetReadTimeouts(std::int32_t firstByteWithinMs) {
 
 void TDeviceLine::Discard() {
   TComTimeouts& timeouts = port_->Timeouts();
-  if (mayStillSend_) {
-    // Each read returns with what comes within the gap; the line is quiet once one brings none.
-    SetReadTimeouts(static_cast<std::int32_t>(gap_.count()));
-  } else {
-    // Interval at its maximum and no totals: a read takes what is there and returns at once.
-    timeouts.SetReadTotalMultiplier(0);
-    timeouts.SetReadTotalConstant(0);
-  }
+  const bool mayStillSend = mayStillSend_;
   mayStillSend_ = false;
   std::vector<std::uint8_t> dropped;
   std::array<std::uint8_t, 256> chunk{};
-  for (int n; (n = port_->ReadPort(chunk.data(), static_cast<int>(chunk.size()))) > 0;)
+  for (;;) {
+    if (mayStillSend) {
+      // What comes until the earlier reply's own deadline is still that reply's; after it, the
+      // line is quiet once a read brings nothing within the gap.
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(quietUntil_ - Clock::now());
+      SetReadTimeouts(static_cast<std::int32_t>(std::max(gap_, left).count()));
+    } else {
+      // Interval at its maximum and no totals: a read takes what is there and returns at once.
+      timeouts.SetReadTotalMultiplier(0);
+      timeouts.SetReadTotalConstant(0);
+    }
+    const int n = port_->ReadPort(chunk.data(), static_cast<int>(chunk.size()));
+    if (n <= 0) break;
     dropped.insert(dropped.end(), chunk.begin(), chunk.begin() + n);
+  }
   if (!dropped.empty()) TraceBytes("   : dropped ", dropped);
 }
 
@@ -193,12 +199,14 @@ TReply TDeviceLine::Exchange(const TRequestFrame& request, int expectedLength,
                       deadlineAfter(written, reply.bytes.size()), judge);
   if (count > 0) {
     mayStillSend_ = judge(count) != TFrameVerdict::kComplete;
+    quietUntil_ = deadlineAfter(written, reply.bytes.size());
     reply.lastByteAfter = Clock::now() - written;
     reply.firstByteAfter = firstBytesAt_ - written;
   } else {
     reply.firstByteAfter = reply.lastByteAfter = Clock::now() - written;
   }
   reply.bytes.resize(static_cast<std::size_t>(count));
+  lastReplyTime_ = reply.lastByteAfter;
   if (trace_) {
     if (reply.bytes.empty()) {
       trace_(kEmptyReplyLine);

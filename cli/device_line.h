@@ -83,13 +83,15 @@ class TDeviceLine {
   // The adapter's latency timer, where the system tells it (set by Open).
   std::optional<std::chrono::milliseconds> AdapterLatency() const { return latency_; }
   bool Echo() const { return echo_; }
+  // The last exchange's time from the end of its write to the last byte of its reply.
+  std::chrono::duration<double, std::milli> LastReplyTime() const { return lastReplyTime_; }
   // A line of the trace (--trace) that says what the caller did or waited for.
   void Note(const std::string& line) const;
 
   // Drops whatever waits in the input queue (the rest of an earlier reply, stray bytes; after a
-  // reply that did not end as a whole frame, until the line has been silent for the gap, so that
-  // the request does not go out while a device is still sending), then writes the request and
-  // gathers its reply of up to expectedLength bytes.
+  // reply that did not end as a whole frame, until its own time-out has passed and the line has
+  // been silent for the gap, so that the request does not go out while a device is still sending),
+  // then writes the request and gathers its reply of up to expectedLength bytes.
   TReply Exchange(const TRequestFrame& request, int expectedLength, std::chrono::milliseconds wait);
 
   // Listening only, for a line another master drives: waits up to `within` (at least 1 ms) for
@@ -125,7 +127,9 @@ class TDeviceLine {
   bool echo_;
   bool rs485_;
   std::chrono::steady_clock::time_point firstBytesAt_{};  // the last ReadFrame's first bytes
-  bool mayStillSend_ = false;  // the last reply did not end as a whole frame
+  std::chrono::duration<double, std::milli> lastReplyTime_{};
+  bool mayStillSend_ = false;       // the last reply did not end as a whole frame
+  Clock::time_point quietUntil_{};  // then: the end of its time-out, its line time and the gap
   bool rateKeptTold_ = false;
   bool noEchoTold_ = false;
 };

@@ -146,7 +146,8 @@ INSTANTIATE_TEST_SUITE_P(
                  {"-a", "5", kTestGap},
                  1,
                  "wrong reply from 5 at 9600 Bd: a parameter block of 17 bytes (byte count 12)"},
-        ReadCase{"SplitLongerThanTheGapIsCut",
+        // A beginning of the reply is read on within the time-out, whatever the gap.
+        ReadCase{"SplitLongerThanTheGapReadToItsEnd",
                  Device(5),
                  Faults(
                      [](sim::TFaults& f) {
@@ -154,8 +155,8 @@ INSTANTIATE_TEST_SUITE_P(
                        f.splitBefore = {9};
                      }),
                  {"-a", "5", "--gap", "5"},
-                 1,
-                 "CRC error in the reply from 5 at 9600 Bd"},
+                 0,
+                 "ТАРВИ-А"},
         ReadCase{"HangUp",
                  Device(5),
                  Faults([](sim::TFaults& f) { f.hangUp = true; }),

@@ -61,6 +61,33 @@ TEST_F(CliOnBus, WatchAsOneJsonDocument) {
   EXPECT_GT((*document)["summary"]["median_ms"].number, 0.0);
 }
 
+// A reply corrupted at its function byte can never be whole: it ends at the gap. Its tail, which
+// came after a longer pause, is dropped before the next request and never read as its reply.
+TEST_F(CliOnBus, WatchNeverTakesTheTailOfACutReplyForTheNextReply) {
+  sim::TVirtualDevice& device = Add(Device(8));
+  sim::TFaults faults;
+  faults.corruptByte = 1;
+  faults.splitBefore = {10};
+  faults.splitGap = 120ms;
+  faults.count = 1;
+  device.SetFaults(faults);
+  bus_->Start();
+  const TCliRun run = RunCli({"watch", "-p", Port(), "-a", "8", "--count", "3", "--interval", "0"});
+  EXPECT_EQ(run.status, 1) << run.out << run.err;
+  EXPECT_NE(run.out.find("#1    CRC error in the reply from 8"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("#2    mode 0, power-up 0"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("3 reads: 2 answers, 1 errors (crc_error 1)"), std::string::npos)
+      << run.out;
+  // The reply times run from each write, not from the wait for a quiet line before it (over
+  // 350 ms here: the time-out of the cut reply).
+  device.SetFaults(faults);
+  const TCliRun again =
+      RunCli({"watch", "-p", Port(), "-a", "8", "--count", "2", "--interval", "0", "--json"});
+  const auto faulted = ParseJson(again.out);
+  ASSERT_TRUE(faulted) << again.out;
+  EXPECT_LT((*faulted)["reads"][1]["ms"].number, 300.0) << again.out;
+}
+
 TEST_F(CliOnBus, WatchThatLosesItsPortEndsItsOneDocumentWithTheError) {
   sim::TVirtualDevice& device = Add(Device(8));
   bus_->Start();

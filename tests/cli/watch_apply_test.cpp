@@ -24,8 +24,8 @@ TEST_F(CliOnBus, WatchMarksChangesAndSumsUp) {
   faults.silent = true;
   faults.count = 1;  // the second read gets no answer
   bus_->Start();
-  TChildProcess child = StartCli({"watch", "-p", Port(), "-a", "8", "--count", "4", "--interval",
-                                  "400", "--timeout", "250", kTestGap});
+  TChildProcess child = StartCli(
+      {"watch", "-p", Port(), "-a", "8", "--count", "4", "--interval", "400", "--timeout", "250"});
   // The faults and the registers change in the pause after the first read.
   const auto first = child.ReadLine(10s);
   ASSERT_TRUE(first) << child.Stderr();
@@ -50,8 +50,8 @@ TEST_F(CliOnBus, WatchMarksChangesAndSumsUp) {
 TEST_F(CliOnBus, WatchAsOneJsonDocument) {
   Add(Device(8));
   bus_->Start();
-  const TCliRun run = RunCli(
-      {"watch", "-p", Port(), "-a", "8", "--count", "3", "--interval", "0", "--json", kTestGap});
+  const TCliRun run =
+      RunCli({"watch", "-p", Port(), "-a", "8", "--count", "3", "--interval", "0", "--json"});
   EXPECT_EQ(run.status, 0) << run.err;
   const auto document = ParseJson(run.out);
   ASSERT_TRUE(document) << run.out;
@@ -92,7 +92,7 @@ TEST_F(CliOnBus, WatchThatLosesItsPortEndsItsOneDocumentWithTheError) {
   sim::TVirtualDevice& device = Add(Device(8));
   bus_->Start();
   TChildProcess child = StartCli({"watch", "-p", Port(), "-a", "8", "--count", "3", "--interval",
-                                  "1000", "--json", "--trace", kTestGap});
+                                  "1000", "--json", "--trace"});
   // The adapter is pulled out in the pause after the first read.
   ASSERT_TRUE(
       WaitUntil([&] { return child.Stderr().find("RX : 08 03") != std::string::npos; }, 10s))
@@ -133,7 +133,7 @@ TEST_F(CliApply, RowsEndChangedUnchangedOrFailedAndAgainUnchanged) {
   const std::string plan = Plan(Port() + ",247,9600,3,,yes,5,19200\n" +  //
                                 Port() + ",20,,0,2,no,,\n" +             //
                                 Port() + ",30,,4,,,,\n");
-  const TCliRun run = RunCli({"apply", plan, kTestGap});
+  const TCliRun run = RunCli({"apply", plan});
   EXPECT_EQ(run.status, 1) << run.out << run.err;
   EXPECT_EQ(moving.Address(), 5);
   EXPECT_EQ(moving.BaudCode(), 6);
@@ -159,7 +159,7 @@ TEST_F(CliApply, RowsEndChangedUnchangedOrFailedAndAgainUnchanged) {
   // Applied again with the silent device answering: the moved device is found where the plan
   // sent it, and nothing is written.
   silent.ClearFaults();
-  const TCliRun again = RunCli({"apply", plan, "--json", kTestGap});
+  const TCliRun again = RunCli({"apply", plan, "--json"});
   EXPECT_EQ(again.status, 0) << again.out << again.err;
   const auto document = ParseJson(again.out);
   ASSERT_TRUE(document) << again.out;

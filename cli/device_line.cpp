@@ -48,8 +48,7 @@ TDeviceLine::~TDeviceLine() {
 
 void TDeviceLine::Open(std::uint8_t baudIndex) {
   baudIndex_ = baudIndex;
-  latency_ = PortAdapterLatency(portName_);
-  gap_ = FrameGap(givenGap_, latency_);
+
   // No events: no monitor thread; every read is the caller's own.
   port_->SetEvents(TComEvents{});
   port_->SetPort(portName_);
@@ -61,6 +60,10 @@ void TDeviceLine::Open(std::uint8_t baudIndex) {
   timeouts.SetReadTotalMultiplier(kMaximum);
   timeouts.SetReadTotalConstant(static_cast<std::int32_t>(kTakeUpDelayMs));
   port_->OpenPort();
+  // Read once open: opening asks the driver for its low latency, which an FTDI adapter takes as
+  // a 1 ms timer.
+  latency_ = PortAdapterLatency(portName_);
+  gap_ = FrameGap(givenGap_, latency_);
   if (!rs485_) return;
   // On the open port, so that a refusal is told apart from a port that cannot be opened.
   try {

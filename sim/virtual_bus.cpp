@@ -421,13 +421,18 @@ constexpr auto kLateWake = std::chrono::milliseconds(1);
 // part), not the spacing of characters: that is under 10 ms even at 1200 Bd.
 constexpr auto kPause = std::chrono::milliseconds(20);
 
+Clock::time_point TVirtualBus::NextHandOver(Clock::time_point crossed) const {
+  if (!options_.usbLatency || options_.usbLatency->count() <= 0) return crossed;
+  const auto period = std::chrono::duration_cast<Clock::duration>(*options_.usbLatency);
+  const auto ticks = (crossed - ticksFrom_ + period - Clock::duration(1)) / period;
+  return ticksFrom_ + period * std::max<Clock::rep>(0, ticks);
+}
+
 Clock::time_point TVirtualBus::HandOverAt() const {
   const Clock::time_point first = outgoing_.front().at;
   if (!options_.usbLatency || options_.usbLatency->count() <= 0) return first;
   // The next tick at or after the byte's arrival, unless a packet fills before it.
-  const auto period = std::chrono::duration_cast<Clock::duration>(*options_.usbLatency);
-  const auto ticks = (first - ticksFrom_ + period - Clock::duration(1)) / period;
-  Clock::time_point at = ticksFrom_ + period * std::max<Clock::rep>(0, ticks);
+  Clock::time_point at = NextHandOver(first);
   if (outgoing_.size() >= kUsbPacketBytes)
     at = std::min(at, std::max(first, outgoing_[kUsbPacketBytes - 1].at));
   return at;

@@ -166,6 +166,10 @@ class TVirtualBus {
   void StopMaster();
   TMasterTally MasterTally() const;
 
+  // When the adapter hands over a byte that has crossed the line at `crossed`: then, or at the
+  // next tick of its latency timer (TBusOptions::usbLatency), a packet filling up aside.
+  Clock::time_point NextHandOver(Clock::time_point crossed) const;
+
   // The adapter echoes every byte the master sends (a two-wire RS-485 adapter that hears itself),
   // from the next byte on.
   void SetEcho(bool echo) { echo_.store(echo); }

@@ -3,11 +3,14 @@
 //   nominal 247 x (delay + the request on the line), summed over the rates;
 // - parameter blocks read back to back (watch --interval 0) at 9600 Bd, timed by the device from
 //   the first byte of one request to the first byte of the next, against the line time (request
-//   + turnaround + reply) and against mbpoll reading the same registers of the same device.
+//   + turnaround + reply) and against mbpoll reading the same registers of the same device;
+// - the same back to back through a USB adapter with a 16 ms latency timer, against the period
+//   the line and the timer allow: each request's reply end on the line, rounded up to the next
+//   tick (when the adapter hands it over), from that request's first byte;
+// - a fruitless scan at 9600 Bd through that adapter, against the plain line's.
 //
 // Usage: bench_cli [--count N] [--delay MS] [--all-rates-delay MS] [--gap MS] [--no-scans]
-//   --gap is the watch's silence that ends a short reply (default 5); it changes nothing for
-//   replies that come whole, but on a loaded machine the virtual device may pause longer.
+//   --gap is passed on to watch (by default none: the program's own, from the adapter);
 //   N reads each for the back-to-back figures (default 200); the scan delays default to 150 ms.
 #include <unistd.h>
 
@@ -49,7 +52,9 @@ double RequestMs(std::uint32_t rate) {
   return 8 * 10 * 1000.0 / rate;
 }
 
-void ScanRow(const std::string& slave, const std::vector<std::uint32_t>& rates, int delayMs) {
+// The measured time in seconds, when the scan ran as expected.
+std::optional<double> ScanRow(const std::string& slave, const std::vector<std::uint32_t>& rates,
+                              int delayMs, const std::string& through = {}) {
   std::string rateList;
   double nominal = 0;
   for (const std::uint32_t rate : rates) {
@@ -59,13 +64,14 @@ void ScanRow(const std::string& slave, const std::vector<std::uint32_t>& rates, 
   const std::optional<double> measured =
       TimeCli({"scan", "-p", slave, "--rate", rateList, "--delay", std::to_string(delayMs), "-q"},
               1);  // nothing answers: status 1
-  const std::string what = rates.size() == 1 ? std::to_string(rates[0]) + " Bd" : "all 8 rates";
+  const std::string what =
+      (rates.size() == 1 ? std::to_string(rates[0]) + " Bd" : "all 8 rates") + through;
   const double waits = 247.0 * static_cast<double>(rates.size()) * delayMs / 1000.0;
   if (!measured) {
     PrintRow("tarvi-cli scan, 247 addresses, " + what + ", delay " + std::to_string(delayMs) +
                  " ms: FAILED",
              "-", "-", "-", "-");
-    return;
+    return std::nullopt;
   }
   PrintRow("tarvi-cli scan, 247 addresses, " + what + ", delay " + std::to_string(delayMs) +
                " ms, nothing answers",
@@ -76,6 +82,7 @@ void ScanRow(const std::string& slave, const std::vector<std::uint32_t>& rates, 
   PrintRow("tarvi-cli scan, same run, against the waits alone", Fixed(*measured, 3) + " s",
            Fixed(waits, 3) + " s = 247 x delay" + (rates.size() > 1 ? " x 8" : ""),
            Fixed(*measured / waits, 4), "-");
+  return measured;
 }
 
 struct TPace {
@@ -97,6 +104,71 @@ std::optional<TPace> PaceOf(const sim::TVirtualDevice& device, std::size_t first
                Median(periods)};
 }
 
+std::vector<std::string> WatchArgs(const std::string& port, int reads, int gapMs) {
+  std::vector<std::string> args{
+      "watch", "-p", port, "-a", "247", "--interval", "0", "--count", std::to_string(reads)};
+  if (gapMs > 0) args.insert(args.end(), {"--gap", std::to_string(gapMs)});
+  return args;
+}
+
+std::string GapText(int gapMs) {
+  return gapMs > 0 ? " --gap " + std::to_string(gapMs) : "";
+}
+
+// The last line of a watch's output that sums it up.
+std::string SummaryIn(const std::string& path) {
+  std::string summary;
+  std::ifstream output(path);
+  for (std::string line; std::getline(output, line);)
+    if (line.find(" reads: ") != std::string::npos) summary = line;
+  return summary;
+}
+
+// Back to back through a USB adapter with this latency timer: the mean request-to-request period
+// against the mean of what the line and the timer allow each read.
+void UsbWatchRows(int count, int gapMs, std::chrono::milliseconds latency) {
+  sim::TBusOptions options;
+  options.usbLatency = latency;
+  sim::TVirtualBus bus(options);
+  sim::TVirtualDevice& device = bus.AddDevice({});
+  bus.Start();
+  const auto line = sim::CharTime(9600) * (8 + 19) + device.Turnaround();
+  const std::size_t first = device.RequestCount() + 1;
+  const std::string summaryPath = "/tmp/bench_cli_usb." + std::to_string(getpid());
+  const std::optional<double> ran =
+      TimeCli(WatchArgs(bus.SlavePath(), count + 1, gapMs), 0, summaryPath);
+  const std::string summary = SummaryIn(summaryPath);
+  std::remove(summaryPath.c_str());
+  const std::vector<sim::TRequestRecord> requests = device.Requests();
+  const std::string what = "tarvi-cli watch --interval 0" + GapText(gapMs) + " through a " +
+                           std::to_string(latency.count()) +
+                           " ms adapter, 9600 Bd (n=" + std::to_string(count) + ")";
+  if (!ran || requests.size() < first + static_cast<std::size_t>(count)) {
+    PrintRow(what + ": FAILED [" + summary + "]", "-", "-", "-", "-");
+    return;
+  }
+  double actual = 0;
+  double allowed = 0;
+  std::vector<double> ratios;
+  for (std::size_t i = first; i < first + static_cast<std::size_t>(count); ++i) {
+    const auto start = requests[i - 1].firstByteAt;
+    const double period =
+        std::chrono::duration<double, std::milli>(requests[i].firstByteAt - start).count();
+    const double least =
+        std::chrono::duration<double, std::milli>(bus.NextHandOver(start + line) - start).count();
+    actual += period;
+    allowed += least;
+    ratios.push_back(period / least);
+  }
+  const double n = static_cast<double>(count);
+  PrintRow(what, Fixed(actual / n, 2) + " ms a read",
+           Fixed(allowed / n, 2) +
+               " ms: the reply's end on the line rounded up to the next tick, from each request",
+           Fixed(actual / allowed, 4), "<= 1.05");
+  PrintRow("same run: median of the per-read ratios", "-", "-", Fixed(Median(ratios), 4),
+           "<= 1.05");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -104,7 +176,7 @@ int main(int argc, char** argv) {
   int delayMs = 150;
   int allRatesDelayMs = 150;
   bool scans = true;
-  int gapMs = 5;
+  int gapMs = 0;  // none given
   for (int i = 1; i < argc; ++i)
     if (std::strcmp(argv[i], "--no-scans") == 0) scans = false;
   for (int i = 1; i + 1 < argc; ++i) {
@@ -131,15 +203,8 @@ int main(int argc, char** argv) {
     // for more than the 5 ms gap within a reply); they are reported, not hidden.
     const std::string summaryPath = "/tmp/bench_cli_watch." + std::to_string(getpid());
     const std::optional<double> ran =
-        TimeCli({"watch", "-p", bus.SlavePath(), "-a", "247", "--interval", "0", "--count",
-                 std::to_string(count + 1), "--gap", std::to_string(gapMs)},
-                0, summaryPath);
-    std::string summary;
-    {
-      std::ifstream output(summaryPath);
-      for (std::string line; std::getline(output, line);)
-        if (line.find(" reads: ") != std::string::npos) summary = line;
-    }
+        TimeCli(WatchArgs(bus.SlavePath(), count + 1, gapMs), 0, summaryPath);
+    const std::string summary = SummaryIn(summaryPath);
     std::remove(summaryPath.c_str());
     const std::optional<TPace> ours = PaceOf(device, first, static_cast<std::size_t>(count));
 
@@ -162,7 +227,7 @@ int main(int argc, char** argv) {
     const std::string n = " (n=" + std::to_string(count) + ")";
     if (ours) {
       PrintRow(
-          "tarvi-cli watch --interval 0 --gap " + std::to_string(gapMs) +
+          "tarvi-cli watch --interval 0" + GapText(gapMs) +
               ", parameter blocks back to back, 9600 Bd" + n + (ran ? "" : " [" + summary + "]"),
           Fixed(ours->periodMs, 2) + " ms a read (" + Fixed(1000 / ours->periodMs, 2) + " reads/s)",
           Fixed(lineMs, 2) + " ms on the line (request + turnaround + reply)",
@@ -171,8 +236,7 @@ int main(int argc, char** argv) {
                Fixed(ours->medianPeriodMs, 2) + " ms", Fixed(lineMs, 2) + " ms on the line",
                Fixed(ours->medianPeriodMs / lineMs, 4), "<= 1.03");
     } else {
-      PrintRow("tarvi-cli watch --interval 0 --gap " + std::to_string(gapMs) + n + ": FAILED [" +
-                   summary + "]",
+      PrintRow("tarvi-cli watch --interval 0" + GapText(gapMs) + n + ": FAILED [" + summary + "]",
                "-", "-", "-", "-");
     }
     if (peer) {
@@ -196,11 +260,25 @@ int main(int argc, char** argv) {
     }
   }
 
+  UsbWatchRows(count, gapMs, milliseconds(16));
+
   // Fruitless scans: a line with nobody on it.
   if (scans) {
     sim::TVirtualBus bus;
     bus.Start();
-    ScanRow(bus.SlavePath(), {9600}, delayMs);
+    const std::optional<double> plain = ScanRow(bus.SlavePath(), {9600}, delayMs);
+    {
+      sim::TBusOptions options;
+      options.usbLatency = milliseconds(16);
+      sim::TVirtualBus usb(options);
+      usb.Start();
+      const std::optional<double> through =
+          ScanRow(usb.SlavePath(), {9600}, delayMs, " through a 16 ms adapter");
+      if (plain && through)
+        PrintRow("tarvi-cli scan through the 16 ms adapter against the plain line",
+                 Fixed(*through, 3) + " s", Fixed(*plain, 3) + " s", Fixed(*through / *plain, 4),
+                 "-");
+    }
     ScanRow(bus.SlavePath(), std::vector<std::uint32_t>(std::begin(kRates), std::end(kRates)),
             allRatesDelayMs);
   }

@@ -32,7 +32,7 @@ found there, so a plan can be applied again.
 
       --stop-on-error  stop at the first row that fails
       --timeout MS     wait this long for each reply to begin (default by rate)
-      --gap MS         the silence that ends a reply shorter than expected (default 5)
+      --gap MS         the silence that ends bytes that cannot become the reply (as for read)
       --echo           the adapter echoes each request: drop that copy (as for read)
       --rs485          RTS on while sending and off after, by the driver (as for read)
       --json           one JSON document: every row with its result, then a summary

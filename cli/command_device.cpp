@@ -20,8 +20,8 @@ remember flag.
   -r, --rate RATE      the line rate in Bd (default 9600)
       --timeout MS     wait this long for the reply to begin (default by rate: 350 ms at
                        9600 Bd and above, 700, 1500, 3000 ms at 4800, 2400, 1200 Bd)
-      --gap MS         the silence that ends a reply shorter than expected (default 5; more
-                       for an adapter or a virtual line that pauses within a reply)
+      --gap MS         the silence that ends bytes that cannot become the reply (default: the
+                       adapter's latency timer and 10 ms, or 42 ms; replies are read to length)
       --echo           the adapter echoes each request (a two-wire RS-485 adapter that hears
                        itself): drop that copy before reading the reply
       --rs485          RTS on while sending and off after, by the driver (a UART whose RS-485

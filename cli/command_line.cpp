@@ -59,7 +59,7 @@ std::optional<std::string> TArguments::Value(std::string_view longName) const {
 
 std::chrono::milliseconds ReadGap(const TArguments& arguments) {
   const std::chrono::milliseconds gap =
-      ReadMilliseconds(arguments, "gap", std::chrono::milliseconds(5));
+      ReadMilliseconds(arguments, "gap", std::chrono::milliseconds(0));
   if (gap.count() < 1 || gap.count() > 1000) throw EUsage(Tr("--gap must be 1..1000 ms"));
   return gap;
 }
@@ -88,7 +88,7 @@ TCommon ReadCommon(const TArguments& arguments, bool needPort, bool needAddress,
     common.timeout = ReadMilliseconds(arguments, "timeout", std::chrono::milliseconds(0));
     if (common.timeout->count() == 0) throw EUsage(Tr("--timeout must be at least 1 ms"));
   }
-  common.gap = ReadGap(arguments);
+  if (arguments.Has("gap")) common.gap = ReadGap(arguments);
   common.json = arguments.Has("json");
   common.trace = arguments.Has("trace");
   common.quiet = arguments.Has("quiet");

@@ -70,7 +70,8 @@ struct TCommon {
   std::uint8_t address = kHighestAddress;
   std::uint8_t baudIndex = kDefaultBaudIndex;  // when -r is not given
   std::optional<std::chrono::milliseconds> timeout;
-  std::chrono::milliseconds gap{5};  // the silence that ends a reply shorter than expected
+  // --gap: the silence that ends bytes the framing cannot decide (none: from the adapter)
+  std::optional<std::chrono::milliseconds> gap;
   bool json = false;
   bool trace = false;
   bool quiet = false;
@@ -82,7 +83,7 @@ struct TCommon {
 // -r is one rate when oneRate (else the command reads it itself). Throws EUsage.
 TCommon ReadCommon(const TArguments& arguments, bool needPort, bool needAddress, bool oneRate);
 
-// --gap MS, 5 when not given. Throws EUsage.
+// The value of --gap MS (given). Throws EUsage.
 std::chrono::milliseconds ReadGap(const TArguments& arguments);
 
 // A number of milliseconds 0..3600000 for an option. Throws EUsage.

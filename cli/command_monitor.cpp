@@ -10,6 +10,7 @@
 #include "cli/line_frames.h"
 #include "cli/messages.h"
 #include "cli/platform.h"
+#include "cli/reply_framing.h"
 #include "cli/session.h"
 #include "cli/values.h"
 #include "protocol/baud_rates.h"
@@ -27,17 +28,17 @@ The end (--count, --duration or Ctrl-C) prints a summary per address.
 
   -p, --port PORT      the serial port
   -r, --rate RATE      the line's rate in Bd (default 9600)
-      --gap MS         the silence after which a frame that is still short counts as garbled
-                       (default 3.5 characters and 10 ms); more for a USB adapter that hands
-                       over the bytes in batches
+      --gap MS         the silence after which bytes that form no frame count as garbled
+                       (default 3.5 characters and the adapter's latency timer and 10 ms, or
+                       42 ms when the system does not tell the latency)
   -n, --count N        stop after N frames (and the reply to the last request)
       --duration S     stop after S seconds
       --json           one JSON object per line: each frame and event, then the summary
   -q, --quiet          only the summary
   -h, --help           this help
-Frames are cut by their function and CRC, so a reply with a short pause inside stays whole and
-two frames without a silence between them are still two. Exit status 0, or 3 when the port
-cannot be used.
+Frames are cut by their function, length and CRC, so a reply that a USB adapter hands over in
+pieces stays whole and two frames without a silence between them are still two. Exit status 0,
+or 3 when the port cannot be used.
 )");
 
 namespace {
@@ -46,10 +47,6 @@ using Clock = std::chrono::steady_clock;
 
 // What the listener cannot tell apart: its own wake-ups and the adapter's hand-over.
 constexpr std::chrono::microseconds kTolerance{2000};
-// Beyond the 3.5 characters before a short frame counts as garbled, by default: a pause that an
-// adapter or a busy machine puts into a frame when it hands the bytes over late (frames end by
-// their function and CRC, so this only delays the verdict on bytes that form no frame).
-constexpr std::chrono::microseconds kCutMargin{10000};
 // The longest the listener sleeps without looking at Ctrl-C and the clock.
 constexpr std::chrono::milliseconds kLongestWait{100};
 // The longest it sleeps through a frame under way.
@@ -90,7 +87,8 @@ class TMonitor {
         line_(line),
         options_(options),
         rate_(BaudTable[session.Options().baudIndex]),
-        finder_(rate_, CutSilence(options, rate_), kTolerance),
+        finder_(rate_, CutSilence(options, rate_, line.AdapterLatency()), kTolerance,
+                line.AdapterLatency().value_or(kAssumedAdapterLatency)),
         decoder_(session.Options().baudIndex),
         started_(Clock::now()),
         wallStarted_(std::chrono::system_clock::now()) {}
@@ -173,10 +171,15 @@ class TMonitor {
   }
 
  private:
-  // --gap, else the 3.5 characters of the rate and a margin.
-  static std::chrono::microseconds CutSilence(const TMonitorOptions& options, std::uint32_t rate) {
-    if (options.gap) return *options.gap;
-    return std::chrono::microseconds((35'000'000 + rate - 1) / rate) + kCutMargin;
+  // Beyond the 3.5 characters of the rate, the silence that ends a frame (FrameGap): a USB
+  // adapter hands the bytes over at the ticks of its latency timer, and a busy machine late.
+  // Frames end by their function, length and CRC, so this only delays the verdict on bytes that
+  // form no frame. A --gap under the adapter's latency is raised to it.
+  static std::chrono::microseconds CutSilence(const TMonitorOptions& options, std::uint32_t rate,
+                                              std::optional<std::chrono::milliseconds> latency) {
+    if (options.gap) return FrameGap(options.gap, latency);
+    return std::chrono::microseconds((35'000'000 + rate - 1) / rate) +
+           FrameGap(std::nullopt, latency);
   }
 
   void Take(const TLineFrame& frame) {

@@ -27,6 +27,12 @@ std::string PortsJson(const std::vector<TPortDetails>& ports) {
     writer.BeginObject();
     writer.Member("name", port.name).Member("path", TSerialDevice::PathOf(port.name));
     writer.Member("driver", OrNull(port.driver));
+    writer.Key("latency_ms");
+    if (port.latencyMs) {
+      writer.Number(*port.latencyMs);
+    } else {
+      writer.Null();
+    }
     writer.Key("usb");
     if (port.usbVendorId.empty()) {
       writer.Null();
@@ -46,37 +52,43 @@ std::string PortsJson(const std::vector<TPortDetails>& ports) {
   return writer.EndArray().EndObject().Text();
 }
 
-// A table with a column each for the port, the driver, the USB ids, the serial number and the
-// stable names.
+// A table with a column each for the port, the driver, the adapter's latency timer, the USB ids,
+// the serial number and the stable names.
 void ShowPorts(const std::vector<TPortDetails>& ports) {
   if (ports.empty()) {
     std::cout << Tr("no serial port found") << '\n';
     return;
   }
   // Columns are measured in characters: the headers may be Cyrillic, two bytes a letter.
-  const std::string headers[5] = {Tr("PORT"), Tr("DRIVER"), Tr("USB"), Tr("SERIAL"),
-                                  Tr("STABLE NAME")};
-  std::size_t widths[4] = {DisplayWidth(headers[0]), DisplayWidth(headers[1]),
-                           std::max<std::size_t>(9, DisplayWidth(headers[2])),
-                           DisplayWidth(headers[3])};
+  const std::string headers[6] = {Tr("PORT"), Tr("DRIVER"), Tr("LATENCY"),
+                                  Tr("USB"),  Tr("SERIAL"), Tr("STABLE NAME")};
+  const auto latencyOf = [](const TPortDetails& port) {
+    return port.latencyMs ? Format(Tr("%d ms"), *port.latencyMs) : std::string("-");
+  };
+  std::size_t widths[5] = {
+      DisplayWidth(headers[0]), DisplayWidth(headers[1]), DisplayWidth(headers[2]),
+      std::max<std::size_t>(9, DisplayWidth(headers[3])), DisplayWidth(headers[4])};
   for (const TPortDetails& port : ports) {
     widths[0] = std::max(widths[0], DisplayWidth(PortShown(port.name)));
     widths[1] = std::max(widths[1], DisplayWidth(OrDash(port.driver)));
-    widths[3] = std::max(widths[3], DisplayWidth(OrDash(port.serialNumber)));
+    widths[2] = std::max(widths[2], DisplayWidth(latencyOf(port)));
+    widths[4] = std::max(widths[4], DisplayWidth(OrDash(port.serialNumber)));
   }
   const auto row = [&](const std::string& a, const std::string& b, const std::string& c,
-                       const std::string& d, const std::string& e) {
+                       const std::string& d, const std::string& e, const std::string& f) {
     std::cout << PadRight(a, widths[0]) << "  " << PadRight(b, widths[1]) << "  "
-              << PadRight(c, widths[2]) << "  " << PadRight(d, widths[3]) << "  " << e << '\n';
+              << PadRight(c, widths[2]) << "  " << PadRight(d, widths[3]) << "  "
+              << PadRight(e, widths[4]) << "  " << f << '\n';
   };
-  row(headers[0], headers[1], headers[2], headers[3], headers[4]);
+  row(headers[0], headers[1], headers[2], headers[3], headers[4], headers[5]);
   for (const TPortDetails& port : ports) {
     const std::string usb =
         port.usbVendorId.empty() ? "-" : port.usbVendorId + ":" + port.usbProductId;
     std::string byId = port.byIdPaths.empty() ? "-" : port.byIdPaths.front();
     for (std::size_t i = 1; i < port.byIdPaths.size(); ++i)
       byId += " " + port.byIdPaths[i];
-    row(PortShown(port.name), OrDash(port.driver), usb, OrDash(port.serialNumber), byId);
+    row(PortShown(port.name), OrDash(port.driver), latencyOf(port), usb, OrDash(port.serialNumber),
+        byId);
   }
 }
 

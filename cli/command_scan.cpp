@@ -36,7 +36,7 @@ asked for once more before it is reported.
       --delay MS       how long each address is given for its reply to begin (default 150);
                        a reply that has begun is read to its end
       --timeout MS     the wait for each parameter block read after a find (default by rate)
-      --gap MS         the silence that ends a reply shorter than expected (default 5)
+      --gap MS         the silence that ends bytes that cannot become the reply (as for read)
       --echo           the adapter echoes each request: drop that copy (as for read)
       --rs485          RTS on while sending and off after, by the driver (as for read)
       --json           one JSON object per line: each find and other device as it comes, then

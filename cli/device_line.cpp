@@ -6,6 +6,7 @@
 
 #include "cli/messages.h"
 #include "cli/platform.h"
+#include "cli/reply_framing.h"
 #include "network/network_port_name.h"
 #include "protocol/baud_rates.h"
 #include "protocol/reply_timing.h"
@@ -13,8 +14,6 @@
 #include "serial/com_port.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // The read time-outs of a serial driver that return at the first byte, or after the constant
 // when none comes: interval and total multiplier at their maximum (-1).
@@ -29,12 +28,13 @@ ERs485Refused::ERs485Refused(const std::string& driver, int systemErrorCode)
                          "USB RS-485 adapter switches by itself and needs no --rs485"),
                       driver.c_str(), systemErrorCode)) {}
 
-TDeviceLine::TDeviceLine(std::string portName, TTrace trace, std::chrono::milliseconds gap,
-                         bool echo, bool rs485)
+TDeviceLine::TDeviceLine(std::string portName, TTrace trace,
+                         std::optional<std::chrono::milliseconds> gap, bool echo, bool rs485)
     : portName_(std::move(portName)),
       trace_(std::move(trace)),
       port_(std::make_unique<TComPort>()),
-      gap_(gap),
+      givenGap_(gap),
+      gap_(FrameGap(gap, std::nullopt)),
       echo_(echo),
       rs485_(rs485) {}
 
@@ -48,6 +48,7 @@ TDeviceLine::~TDeviceLine() {
 
 void TDeviceLine::Open(std::uint8_t baudIndex) {
   baudIndex_ = baudIndex;
+
   // No events: no monitor thread; every read is the caller's own.
   port_->SetEvents(TComEvents{});
   port_->SetPort(portName_);
@@ -59,6 +60,10 @@ void TDeviceLine::Open(std::uint8_t baudIndex) {
   timeouts.SetReadTotalMultiplier(kMaximum);
   timeouts.SetReadTotalConstant(static_cast<std::int32_t>(kTakeUpDelayMs));
   port_->OpenPort();
+  // Read once open: opening asks the driver for its low latency, which an FTDI adapter takes as
+  // a 1 ms timer.
+  latency_ = PortAdapterLatency(portName_);
+  gap_ = FrameGap(givenGap_, latency_);
   if (!rs485_) return;
   // On the open port, so that a refusal is told apart from a port that cannot be opened.
   try {
@@ -89,41 +94,54 @@ void TDeviceLine::SetReadTimeouts(std::int32_t firstByteWithinMs) {
 
 void TDeviceLine::Discard() {
   TComTimeouts& timeouts = port_->Timeouts();
-  if (mayStillSend_) {
-    // Each read returns with what comes within the gap; the line is quiet once one brings none.
-    SetReadTimeouts(static_cast<std::int32_t>(gap_.count()));
-  } else {
-    // Interval at its maximum and no totals: a read takes what is there and returns at once.
-    timeouts.SetReadTotalMultiplier(0);
-    timeouts.SetReadTotalConstant(0);
-  }
+  const bool mayStillSend = mayStillSend_;
   mayStillSend_ = false;
   std::vector<std::uint8_t> dropped;
   std::array<std::uint8_t, 256> chunk{};
-  for (int n; (n = port_->ReadPort(chunk.data(), static_cast<int>(chunk.size()))) > 0;)
+  for (;;) {
+    if (mayStillSend) {
+      // What comes until the earlier reply's own deadline is still that reply's; after it, the
+      // line is quiet once a read brings nothing within the gap.
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(quietUntil_ - Clock::now());
+      SetReadTimeouts(static_cast<std::int32_t>(std::max(gap_, left).count()));
+    } else {
+      // Interval at its maximum and no totals: a read takes what is there and returns at once.
+      timeouts.SetReadTotalMultiplier(0);
+      timeouts.SetReadTotalConstant(0);
+    }
+    const int n = port_->ReadPort(chunk.data(), static_cast<int>(chunk.size()));
+    if (n <= 0) break;
     dropped.insert(dropped.end(), chunk.begin(), chunk.begin() + n);
+  }
   if (!dropped.empty()) TraceBytes("   : dropped ", dropped);
 }
 
 int TDeviceLine::ReadFrame(std::uint8_t* into, int length, std::chrono::milliseconds wait,
-                           const std::function<bool(int count)>& complete) {
+                           Clock::time_point deadline, const TJudge& judge) {
   SetReadTimeouts(static_cast<std::int32_t>(wait.count()));
   const int count = port_->ReadPort(into, length);
   if (count <= 0) return 0;
   firstBytesAt_ = Clock::now();
-  return ReadOn(into, count, length, complete);
+  return ReadOn(into, count, length, deadline, judge);
 }
 
-int TDeviceLine::ReadOn(std::uint8_t* into, int count, int length,
-                        const std::function<bool(int count)>& complete) {
-  // The frame has begun: read it to its end, which is its expected length or the gap of
-  // silence, however long it takes on the line.
-  SetReadTimeouts(static_cast<std::int32_t>(gap_.count()));
-  while (count < length && !(complete && complete(count))) {
+int TDeviceLine::ReadOn(std::uint8_t* into, int count, int length, Clock::time_point deadline,
+                        const TJudge& judge) {
+  // The frame has begun: a beginning of the awaited frame is read on until the deadline, however
+  // the adapter splits it up; a whole frame ends at once; bytes that cannot become the frame end
+  // at the gap of silence.
+  while (count < length) {
+    const TFrameVerdict verdict = judge(count);
+    if (verdict == TFrameVerdict::kComplete) break;
+    std::chrono::milliseconds within = gap_;
+    if (verdict == TFrameVerdict::kNeedsMore)
+      within =
+          std::max(within, std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()));
+    SetReadTimeouts(static_cast<std::int32_t>(within.count()));
     const int more = port_->ReadPort(into + count, length - count);
     if (more <= 0) {
       // The silence is the line's, not ours: when this program was not running while the
-      // gap passed, the bytes that came meanwhile are waiting, and the frame goes on.
+      // wait passed, the bytes that came meanwhile are waiting, and the frame goes on.
       if (port_->InputQueueCount() > 0) continue;
       break;
     }
@@ -141,18 +159,25 @@ TReply TDeviceLine::Exchange(const TRequestFrame& request, int expectedLength,
 
   TReply reply;
   reply.bytes.resize(static_cast<std::size_t>(expectedLength));
-  const auto complete = [&](int count) {
-    if (count >= expectedLength) return true;
-    // An exception reply (the request's function with bit 7 set) is 5 bytes long.
-    return count >= kExceptionReplyLength && reply.bytes[1] == (request[1] | kExceptionBit);
+  const auto judge = [&](int count) {
+    return JudgeReply({reply.bytes.data(), static_cast<std::size_t>(count)}, request[1],
+                      static_cast<std::size_t>(expectedLength));
+  };
+  // A reply that has begun may take its line time and the adapter's hand-over beyond the wait
+  // for its beginning.
+  const auto deadlineAfter = [&](Clock::time_point from, std::size_t bytes) {
+    return from + wait + LineTime(bytes) + gap_;
   };
   int count = 0;
   bool waitForReply = true;
   if (echo_) {
     std::array<std::uint8_t, kRequestLength> copy{};
-    const int heard = ReadFrame(copy.data(), static_cast<int>(copy.size()), wait, {});
-    if (heard == static_cast<int>(copy.size()) &&
-        std::equal(copy.begin(), copy.end(), request.begin())) {
+    const auto judgeCopy = [&](int heard) {
+      return JudgeEcho({copy.data(), static_cast<std::size_t>(heard)}, request);
+    };
+    const int heard = ReadFrame(copy.data(), static_cast<int>(copy.size()), wait,
+                                deadlineAfter(written, copy.size()), judgeCopy);
+    if (heard == static_cast<int>(copy.size()) && judgeCopy(heard) == TFrameVerdict::kComplete) {
       TraceBytes("   : echo ", {copy.begin(), copy.end()});
       // The request has left the line: the device's turnaround starts now.
       written = Clock::now();
@@ -161,8 +186,9 @@ TReply TDeviceLine::Exchange(const TRequestFrame& request, int expectedLength,
       waitForReply = false;
       count = std::min(heard, expectedLength);
       std::copy_n(copy.begin(), static_cast<std::size_t>(count), reply.bytes.begin());
-      if (count > 0 && !complete(count))
-        count = ReadOn(reply.bytes.data(), count, expectedLength, complete);
+      if (count > 0)
+        count = ReadOn(reply.bytes.data(), count, expectedLength,
+                       deadlineAfter(written, copy.size() + reply.bytes.size()), judge);
       if (count > 0 && !noEchoTold_ && OnWarning) {
         noEchoTold_ = true;
         OnWarning(Format(Tr("%s: --echo, but the adapter did not echo the request: the reply "
@@ -171,15 +197,19 @@ TReply TDeviceLine::Exchange(const TRequestFrame& request, int expectedLength,
       }
     }
   }
-  if (waitForReply) count = ReadFrame(reply.bytes.data(), expectedLength, wait, complete);
+  if (waitForReply)
+    count = ReadFrame(reply.bytes.data(), expectedLength, wait,
+                      deadlineAfter(written, reply.bytes.size()), judge);
   if (count > 0) {
-    mayStillSend_ = !complete(count);
+    mayStillSend_ = judge(count) != TFrameVerdict::kComplete;
+    quietUntil_ = deadlineAfter(written, reply.bytes.size());
     reply.lastByteAfter = Clock::now() - written;
     reply.firstByteAfter = firstBytesAt_ - written;
   } else {
     reply.firstByteAfter = reply.lastByteAfter = Clock::now() - written;
   }
   reply.bytes.resize(static_cast<std::size_t>(count));
+  lastReplyTime_ = reply.lastByteAfter;
   if (trace_) {
     if (reply.bytes.empty()) {
       trace_(kEmptyReplyLine);
@@ -189,6 +219,12 @@ TReply TDeviceLine::Exchange(const TRequestFrame& request, int expectedLength,
     }
   }
   return reply;
+}
+
+std::chrono::milliseconds TDeviceLine::LineTime(std::size_t bytes) const {
+  // 10 bits a character, rounded up to whole milliseconds.
+  const std::uint64_t rate = BaudTable[baudIndex_];
+  return std::chrono::milliseconds((bytes * 10'000 + rate - 1) / rate);
 }
 
 int TDeviceLine::Listen(std::uint8_t* into, int count, std::chrono::milliseconds within) {

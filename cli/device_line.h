@@ -3,16 +3,18 @@
 // component has a device layer.
 //
 // One exchange: the request is written; the reply time-out is the wait for the reply to begin
-// (a read that returns at its first byte, ReadTotalConstant = the wait); a reply that has begun
-// is read on until its expected length is in (an exception reply is known by its second byte and
-// ends at its fifth), or the gap (5 ms unless chosen) passes without a byte: each further read
-// waits that long for more. So garbage ends 5 ms after its last byte, and a long reply at a slow
-// rate is never cut. The port stays open from Open to the destructor.
+// (a read that returns at its first byte, ReadTotalConstant = the wait). A reply that has begun
+// is judged after each piece (cli/reply_framing.h): a whole frame (its length by its function
+// and byte count, its CRC) ends at once; a beginning of the awaited reply is read on until the
+// wait, the reply's line time and the gap have passed since the write, however a USB adapter
+// splits it up; bytes that cannot become the reply end once the gap passes without a byte. The
+// gap covers the adapter's latency timer (cli/reply_framing.h, FrameGap). The port stays open
+// from Open to the destructor.
 //
 // An echoing adapter (a two-wire RS-485 adapter whose receiver stays on while it sends) hands
 // back the request itself before the reply. With `echo`, that copy is read (within the reply
-// time-out, to its 8 bytes or the gap) and dropped, and the wait for the reply starts after it;
-// bytes that are not the request are the reply's beginning, as without `echo`.
+// time-out, to its 8 bytes while they match the request) and dropped, and the wait for the reply
+// starts after it; bytes that are not the request are the reply's beginning, as without `echo`.
 //
 // Failures of the port raise EComPort (serial/com_exception.h); a device that does not answer is
 // not a failure here: the reply is then empty. Main thread only.
@@ -22,9 +24,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "cli/reply_framing.h"
 #include "protocol/baud_rates.h"
 #include "protocol/frame.h"
 #include "serial/com_exception.h"
@@ -53,8 +57,10 @@ class TDeviceLine {
   // Each TX line, the RX lines and the discarded bytes, in the traffic log's layout, for --trace.
   using TTrace = std::function<void(const std::string& line)>;
 
+  // gap: --gap when given; the gap in use is FrameGap of it and the adapter's latency where the
+  // system tells it (Open).
   explicit TDeviceLine(std::string portName, TTrace trace = {},
-                       std::chrono::milliseconds gap = std::chrono::milliseconds(5),
+                       std::optional<std::chrono::milliseconds> gap = std::nullopt,
                        bool echo = false, bool rs485 = false);
   ~TDeviceLine();
   TDeviceLine(const TDeviceLine&) = delete;
@@ -72,14 +78,20 @@ class TDeviceLine {
   std::function<void(const std::string& line)> OnWarning;
   std::uint8_t Rate() const { return baudIndex_; }
   const std::string& PortName() const { return portName_; }
+  // The silence that ends what the framing cannot decide (set by Open).
+  std::chrono::milliseconds Gap() const { return gap_; }
+  // The adapter's latency timer, where the system tells it (set by Open).
+  std::optional<std::chrono::milliseconds> AdapterLatency() const { return latency_; }
   bool Echo() const { return echo_; }
+  // The last exchange's time from the end of its write to the last byte of its reply.
+  std::chrono::duration<double, std::milli> LastReplyTime() const { return lastReplyTime_; }
   // A line of the trace (--trace) that says what the caller did or waited for.
   void Note(const std::string& line) const;
 
   // Drops whatever waits in the input queue (the rest of an earlier reply, stray bytes; after a
-  // reply that ended short of its length, until the line has been silent for the gap, so that
-  // the request does not go out while a device is still sending), then writes the request and
-  // gathers its reply of up to expectedLength bytes.
+  // reply that did not end as a whole frame, until its own time-out has passed and the line has
+  // been silent for the gap, so that the request does not go out while a device is still sending),
+  // then writes the request and gathers its reply of up to expectedLength bytes.
   TReply Exchange(const TRequestFrame& request, int expectedLength, std::chrono::milliseconds wait);
 
   // Listening only, for a line another master drives: waits up to `within` (at least 1 ms) for
@@ -90,24 +102,34 @@ class TDeviceLine {
  private:
   void SetReadTimeouts(std::int32_t firstByteWithinMs);
   void Discard();
-  // Reads into `into` what comes within `wait`, then on while each gap brings more, until
-  // `length` bytes are in or complete(count) says the frame is whole; returns the count.
+  using Clock = std::chrono::steady_clock;
+  // The verdict on the first `count` bytes read.
+  using TJudge = std::function<TFrameVerdict(int count)>;
+  // Reads into `into` what comes within `wait`, then on as the judge says (see the top), until
+  // `length` bytes are in; a frame that still needs more is waited for until `deadline`;
+  // returns the count.
   int ReadFrame(std::uint8_t* into, int length, std::chrono::milliseconds wait,
-                const std::function<bool(int count)>& complete);
+                Clock::time_point deadline, const TJudge& judge);
   // Reads on after `count` bytes of a frame that has begun (see ReadFrame).
-  int ReadOn(std::uint8_t* into, int count, int length,
-             const std::function<bool(int count)>& complete);
+  int ReadOn(std::uint8_t* into, int count, int length, Clock::time_point deadline,
+             const TJudge& judge);
+  // The line time of `bytes` characters at the current rate, rounded up.
+  std::chrono::milliseconds LineTime(std::size_t bytes) const;
   void TraceBytes(const char* prefix, const std::vector<std::uint8_t>& bytes);
 
   std::string portName_;
   TTrace trace_;
   std::unique_ptr<TComPort> port_;
   std::uint8_t baudIndex_ = kDefaultBaudIndex;
+  std::optional<std::chrono::milliseconds> givenGap_;
   std::chrono::milliseconds gap_;
+  std::optional<std::chrono::milliseconds> latency_;
   bool echo_;
   bool rs485_;
   std::chrono::steady_clock::time_point firstBytesAt_{};  // the last ReadFrame's first bytes
-  bool mayStillSend_ = false;  // the last reply ended by silence short of its length
+  std::chrono::duration<double, std::milli> lastReplyTime_{};
+  bool mayStillSend_ = false;       // the last reply did not end as a whole frame
+  Clock::time_point quietUntil_{};  // then: the end of its time-out, its line time and the gap
   bool rateKeptTold_ = false;
   bool noEchoTold_ = false;
 };

@@ -138,10 +138,10 @@ TBlockReading ReadParameterBlock(TDeviceLine& line, const TTarget& target) {
   const TRequestFrame request = MakeRequestFrame(target.address, kFunctionReadRegisters,
                                                  kRegisterId, kParameterBlockRegisters);
   const std::chrono::milliseconds wait = ReadWait(target);
-  const auto started = std::chrono::steady_clock::now();
   const std::vector<std::uint8_t> reply =
       Ask(line, target, request, ReadReplyLength(kParameterBlockRegisters), wait);
-  const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - started;
+  // From the write to the reply's last byte: not the wait for a quiet line before the request.
+  const std::chrono::duration<double, std::milli> took = line.LastReplyTime();
   switch (CheckParameterBlock(reply.data(), reply.size())) {
     case TBlockCheck::BadId:
       throw TDeviceFault(

@@ -65,16 +65,19 @@ std::vector<std::size_t> FrameLengths(const std::uint8_t* bytes, std::size_t cou
 }
 
 TFrameFinder::TFrameFinder(std::uint32_t rate, std::chrono::microseconds cutSilence,
-                           std::chrono::microseconds tolerance)
+                           std::chrono::microseconds tolerance, std::chrono::microseconds handOver)
     : charTime_(CharTimeAt(rate)),
       silence_(charTime_ * 7 / 2),
       cut_(cutSilence),
-      tolerance_(tolerance) {}
+      tolerance_(tolerance),
+      handOver_(handOver) {}
 
 std::vector<TLineFrame> TFrameFinder::Feed(const std::uint8_t* bytes, std::size_t count,
                                            Clock::time_point at) {
   // The first read has no read before it: its bytes may have waited any time.
-  const Clock::time_point after = anyRead_ ? lastRead_ : at - std::chrono::hours(1);
+  // An adapter that holds bytes hands over, at this read, some that crossed the line before the
+  // read before returned.
+  const Clock::time_point after = anyRead_ ? lastRead_ - handOver_ : at - std::chrono::hours(1);
   for (std::size_t i = 0; i < count; ++i) {
     // It came after the read before, and a character after the byte before it; and not after
     // its own read (bytes handed over in a burst come closer than a character).
@@ -113,7 +116,9 @@ std::size_t TFrameFinder::BytesStillDue() const {
 
 std::optional<TFrameFinder::Clock::time_point> TFrameFinder::CutAt() const {
   if (held_.empty() && garbage_.empty()) return std::nullopt;
-  return lastRead_ + cut_;
+  // A frame that its function says is still short may be under way in pieces: its bytes still
+  // due have their line time beyond the silence.
+  return lastRead_ + cut_ + charTime_ * static_cast<std::int64_t>(BytesStillDue());
 }
 
 void TFrameFinder::Extract(std::vector<TLineFrame>& out, bool silent) {

@@ -39,9 +39,11 @@ class TFrameFinder {
   using Clock = std::chrono::steady_clock;
 
   // rate: of the line, in Bd; cutSilence: the silence after which a short frame is garbled;
-  // tolerance: see above.
+  // tolerance: see above; handOver: the longest the adapter holds a byte before it hands it
+  // over (a USB adapter's latency timer), by which a byte may have crossed the line before the
+  // read before its own.
   TFrameFinder(std::uint32_t rate, std::chrono::microseconds cutSilence,
-               std::chrono::microseconds tolerance);
+               std::chrono::microseconds tolerance, std::chrono::microseconds handOver = {});
 
   // The bytes of one read that returned at `at`; the frames complete with them.
   std::vector<TLineFrame> Feed(const std::uint8_t* bytes, std::size_t count, Clock::time_point at);
@@ -75,6 +77,7 @@ class TFrameFinder {
   std::chrono::microseconds silence_;
   std::chrono::microseconds cut_;
   std::chrono::microseconds tolerance_;
+  std::chrono::microseconds handOver_;
   std::deque<TByte> held_;
   std::vector<TByte> garbage_;
   Clock::time_point lastRead_{};

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 #include <string>
 
 // Makes the terminal show the program's UTF-8 output as it is (on Windows the console's output
@@ -46,3 +47,8 @@ std::string NetworkFailureAdvice(int systemErrorCode);
 // The name of the driver behind a port, for messages: ftdi_sio, serial8250, pty_slave (Linux),
 // the device manager's service (Windows); "(unknown)" when the system does not tell.
 std::string PortDriverName(const std::string& port);
+
+// The latency timer of the USB adapter behind a port (how long it holds received bytes before
+// it hands them over), where the system tells it (ftdi_sio on Linux, the FTDI driver on
+// Windows); none otherwise, a pseudo-terminal or a network port included.
+std::optional<std::chrono::milliseconds> PortAdapterLatency(const std::string& port);

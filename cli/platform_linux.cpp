@@ -143,3 +143,16 @@ std::string PortDriverName(const std::string& port) {
   }
   return Tr("(unknown)");
 }
+
+std::optional<std::chrono::milliseconds> PortAdapterLatency(const std::string& port) {
+  std::error_code error;
+  const std::filesystem::path device =
+      std::filesystem::canonical(TSerialDevice::PathOf(port), error);
+  if (error) return std::nullopt;
+  if (const auto ports = ReadSystemPortDetails()) {
+    for (const TPortDetails& details : *ports)
+      if (details.name == device.filename().string() && details.latencyMs)
+        return std::chrono::milliseconds(*details.latencyMs);
+  }
+  return std::nullopt;
+}

@@ -188,3 +188,12 @@ std::string PortDriverName(const std::string& port) {
   }
   return Tr("(unknown)");
 }
+
+std::optional<std::chrono::milliseconds> PortAdapterLatency(const std::string& port) {
+  if (const auto ports = ReadSystemPortDetails()) {
+    for (const TPortDetails& details : *ports)
+      if (_stricmp(details.name.c_str(), port.c_str()) == 0 && details.latencyMs)
+        return std::chrono::milliseconds(*details.latencyMs);
+  }
+  return std::nullopt;
+}

@@ -64,6 +64,22 @@ std::string PortNameOf(HDEVINFO set, SP_DEVINFO_DATA& device) {
   return std::string(name, strnlen(name, sizeof name));
 }
 
+// The FTDI driver's latency timer of the port (the LatencyTimer value of the device's "Device
+// Parameters" key, in milliseconds); none for other drivers.
+std::optional<int> LatencyTimerOf(HDEVINFO set, SP_DEVINFO_DATA& device) {
+  HKEY key = SetupDiOpenDevRegKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
+  if (key == INVALID_HANDLE_VALUE) return std::nullopt;
+  DWORD value = 0;
+  DWORD size = sizeof value;
+  DWORD type = 0;
+  const LONG status =
+      RegQueryValueExA(key, "LatencyTimer", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+  RegCloseKey(key);
+  if (status != ERROR_SUCCESS || type != REG_DWORD || size != sizeof value || value > 255)
+    return std::nullopt;
+  return static_cast<int>(value);
+}
+
 std::string InstanceIdOf(DEVINST instance) {
   char id[MAX_DEVICE_ID_LEN + 1] = {};
   if (CM_Get_Device_IDA(instance, id, MAX_DEVICE_ID_LEN, 0) != CR_SUCCESS) return {};
@@ -139,6 +155,7 @@ std::map<std::string, TPortDetails> ReadDeviceManagerPorts() {
     details.manufacturer = RegistryProperty(set, device, SPDRP_MFG);
     details.product = RegistryProperty(set, device, SPDRP_FRIENDLYNAME);
     ReadUsbIds(device.DevInst, details);
+    details.latencyMs = LatencyTimerOf(set, device);
     ports[UpperCase(name)] = std::move(details);
   }
   SetupDiDestroyDeviceInfoList(set);

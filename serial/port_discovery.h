@@ -32,6 +32,10 @@ struct TPortDetails {
   std::string manufacturer;  // the USB manufacturer and product strings
   std::string product;
   std::vector<std::string> byIdPaths;  // stable names that point at the port, sorted
+  // The adapter's latency timer in milliseconds (how long a USB-serial chip holds received
+  // bytes before it hands them over), where the driver tells it: ftdi_sio's latency_timer in
+  // sysfs, the FTDI driver's LatencyTimer value on Windows.
+  std::optional<int> latencyMs;
 };
 
 // The ports of ReadSystemPortList, in the same order, with their details; std::nullopt when the

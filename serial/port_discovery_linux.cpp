@@ -88,6 +88,19 @@ std::string DriverOf(const std::filesystem::path& device) {
   return {};
 }
 
+// The latency timer of a USB-serial port (ftdi_sio publishes it for each of its ports); none for
+// other drivers, or when the file holds no number of milliseconds.
+std::optional<int> ReadLatencyTimer(const std::filesystem::path& sysfsRoot,
+                                    const std::string& name) {
+  const std::string text =
+      ReadAttribute(sysfsRoot / "bus" / "usb-serial" / "devices" / name / "latency_timer");
+  if (text.empty() || text.size() > 3 ||
+      !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    return std::nullopt;
+  const int value = std::stoi(text);
+  return value <= 255 ? std::optional<int>(value) : std::nullopt;
+}
+
 }  // namespace
 
 std::optional<std::vector<TPortDetails>> ReadSystemPortDetails() {
@@ -118,6 +131,7 @@ std::optional<std::vector<TPortDetails>> ReadSystemPortDetails(const std::string
     const fs::path device = fs::path(sysfsRoot) / "class" / "tty" / name / "device";
     details.driver = DriverOf(device);
     ReadUsbDetails(device, sysfsRoot, details);
+    details.latencyMs = ReadLatencyTimer(sysfsRoot, name);
     for (const auto& [port, link] : byId)
       if (port == name) details.byIdPaths.push_back(link);
     std::sort(details.byIdPaths.begin(), details.byIdPaths.end());

@@ -165,7 +165,8 @@ TSimOptions ParseSimOptions(std::span<const std::string_view> args) {
     if (equals != std::string_view::npos) value = arg.substr(equals + 1);
     const bool flag = key == "help" || key == "verbose" || key == "echo" || IsFlag(key);
     if (!flag && !IsDeviceKey(key) && key != "link" && key != "replug-after" &&
-        key != "frame-silence" && key != "device" && key != "poll" && key != "poll-pause")
+        key != "frame-silence" && key != "device" && key != "poll" && key != "poll-pause" &&
+        key != "usb-latency")
       Fail("unknown option '--" + std::string(key) + "'");
     if (flag && value) Fail("--" + std::string(key) + " takes no value");
     if (!flag && !value) {
@@ -186,6 +187,10 @@ TSimOptions ParseSimOptions(std::span<const std::string_view> args) {
       options.replugAfter = Millis(key, *value);
     } else if (key == "frame-silence") {
       options.frameSilence = Millis(key, *value);
+    } else if (key == "usb-latency") {
+      options.usbLatency = Millis(key, *value);
+      if (options.usbLatency->count() < 1 || options.usbLatency->count() > 255)
+        Fail("--usb-latency: expected 1..255 ms");
     } else if (key == "poll") {
       for (std::string_view address : Split(*value, ','))
         options.pollAddresses.push_back(static_cast<std::uint8_t>(Number("poll", address, 1, 247)));
@@ -229,6 +234,9 @@ Line:
   --echo               the adapter echoes the request: every byte the master sends comes back
                        to it once it has crossed the line (a two-wire RS-485 adapter that hears
                        itself; tarvi-cli --echo drops that copy)
+  --usb-latency MS     the adapter is a USB one with a latency timer of MS ms (1..255; an FTDI
+                       chip's default is 16): the bytes reach the pty in pieces, at the
+                       timer's ticks, each having crossed the line at the rate first
   --device SPEC        put a device on the line (repeatable); SPEC is KEY=VALUE pairs separated
                        by commas, with the device keys below, e.g. addr=5,id=15,baud=6,late=200
   -v, --verbose        print every request and reply in hex with times, on stderr

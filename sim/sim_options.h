@@ -36,6 +36,8 @@ struct TSimOptions {
   std::optional<std::chrono::milliseconds> replugAfter;
   std::optional<std::chrono::milliseconds> frameSilence;
   bool echo = false;  // the adapter echoes the master's bytes
+  // The adapter is a USB one with this latency timer: it hands the bytes over at its ticks.
+  std::optional<std::chrono::milliseconds> usbLatency;
   // A second master that reads the parameter block of each of these addresses in turn, with
   // this silence after each reply (or time-out), for ever.
   std::vector<std::uint8_t> pollAddresses;

@@ -28,6 +28,7 @@ sim::TBusOptions BusOptions(const sim::TSimOptions& options, std::atomic<bool>& 
   bus.replugAfter = options.replugAfter;
   bus.frameSilence = options.frameSilence;
   bus.echo = options.echo;
+  bus.usbLatency = options.usbLatency;
   const bool verbose = options.verbose;
   bus.trace = [verbose, origin, &started](const sim::TTraceEvent& event) {
     using TKind = sim::TTraceEvent::TKind;

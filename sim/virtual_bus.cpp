@@ -18,6 +18,8 @@ namespace sim {
 namespace {
 
 constexpr std::uint32_t kFreshLineRate = 9600;
+// The payload of one USB packet of an FTDI chip: a full one goes at once, without the timer.
+constexpr std::size_t kUsbPacketBytes = 62;
 constexpr std::size_t kMaxFrame =
     256;  // a longer frame overruns a slave's buffer: the rest is lost
 
@@ -419,11 +421,38 @@ constexpr auto kLateWake = std::chrono::milliseconds(1);
 // part), not the spacing of characters: that is under 10 ms even at 1200 Bd.
 constexpr auto kPause = std::chrono::milliseconds(20);
 
+Clock::time_point TVirtualBus::NextHandOver(Clock::time_point crossed) const {
+  if (!options_.usbLatency || options_.usbLatency->count() <= 0) return crossed;
+  const auto period = std::chrono::duration_cast<Clock::duration>(*options_.usbLatency);
+  const auto ticks = (crossed - ticksFrom_ + period - Clock::duration(1)) / period;
+  return ticksFrom_ + period * std::max<Clock::rep>(0, ticks);
+}
+
+Clock::time_point TVirtualBus::HandOverAt() const {
+  const Clock::time_point first = outgoing_.front().at;
+  if (!options_.usbLatency || options_.usbLatency->count() <= 0) return first;
+  // The next tick at or after the byte's arrival, unless a packet fills before it.
+  Clock::time_point at = NextHandOver(first);
+  if (outgoing_.size() >= kUsbPacketBytes)
+    at = std::min(at, std::max(first, outgoing_[kUsbPacketBytes - 1].at));
+  return at;
+}
+
 void TVirtualBus::WriteDueBytes(Clock::time_point now) {
   if (writeBlocked_) return;
+  // Through a USB adapter, what has crossed the line by the last tick of its timer (or a full
+  // packet) goes over; the rest waits in the adapter.
+  Clock::time_point handedBy = now;
+  if (options_.usbLatency && options_.usbLatency->count() > 0 && !outgoing_.empty()) {
+    const auto period = std::chrono::duration_cast<Clock::duration>(*options_.usbLatency);
+    handedBy = now < ticksFrom_ ? ticksFrom_ - period
+                                : ticksFrom_ + period * ((now - ticksFrom_) / period);
+    if (outgoing_.size() >= kUsbPacketBytes && outgoing_[kUsbPacketBytes - 1].at <= now)
+      handedBy = std::max(handedBy, outgoing_[kUsbPacketBytes - 1].at);
+  }
   std::vector<std::uint8_t> due;
   Clock::time_point lastDue{};
-  while (!outgoing_.empty() && outgoing_.front().at <= now) {
+  while (!outgoing_.empty() && outgoing_.front().at <= handedBy) {
     // Bytes before a pause go out alone, even when the bus was woken too late for both.
     if (!due.empty() && outgoing_.front().at - lastDue > kPause) break;
     due.push_back(outgoing_.front().value);
@@ -433,9 +462,11 @@ void TVirtualBus::WriteDueBytes(Clock::time_point now) {
   // Woken late (a busy machine), the bus hands over at once what is due; a pause that follows
   // then starts now and keeps its length, instead of shrinking or vanishing. Bytes sent back to
   // back keep their times, so a late wake never slows a reply down.
+  // (Through a USB adapter the bytes were due at the tick that hands them over.)
+  const Clock::time_point dueAt = handedBy < now ? handedBy : lastDue;
   if (!due.empty() && !outgoing_.empty() && outgoing_.front().at - lastDue > kPause &&
-      now - lastDue > kLateWake) {
-    const auto delay = now - lastDue;
+      now - dueAt > kLateWake) {
+    const auto delay = now - dueAt;
     for (TTimedByte& b : outgoing_)
       b.at += delay;
   }
@@ -473,7 +504,7 @@ std::optional<Clock::time_point> TVirtualBus::NextDeadline() const {
   if (master_ && !master_->waiting && (outgoing_.empty() || master_->chained))
     consider(master_->nextAt);
   if (hangUpAt_) consider(*hangUpAt_);
-  if (!outgoing_.empty() && !writeBlocked_) consider(outgoing_.front().at);
+  if (!outgoing_.empty() && !writeBlocked_) consider(HandOverAt());
   return next;
 }
 

@@ -20,6 +20,8 @@
 // - An echoing adapter (TBusOptions::echo, SetEcho): a two-wire RS-485 adapter whose receiver
 //   stays on while it sends hears its own request: each byte the master sends comes back to it
 //   once it has crossed the line, before any reply.
+// - A USB adapter (TBusOptions::usbLatency): the bytes for the master, having crossed the line,
+//   are handed to the pty at the ticks of the adapter's latency timer, in pieces.
 // - Half duplex: bytes that the master sends while a device is transmitting are lost.
 // - Bytes due while no program has the slave open are lost, and what was left unread at the last
 //   close is dropped, as on a real port (see TPtyPort). The close is learnt a moment after it
@@ -85,6 +87,10 @@ struct TBusOptions {
   std::optional<std::chrono::milliseconds> frameSilence{};
   // The adapter echoes what the master sends (SetEcho changes it later).
   bool echo = false;
+  // A USB adapter's latency timer (none: the bytes reach the master as they cross the line): the
+  // adapter holds what it received and hands it over at each tick of this period, or at once
+  // when a USB packet's worth (62 bytes) has gathered, as an FTDI chip does.
+  std::optional<std::chrono::milliseconds> usbLatency{};
 };
 
 // One frame of a second master's script and what the master does after it.
@@ -160,6 +166,10 @@ class TVirtualBus {
   void StopMaster();
   TMasterTally MasterTally() const;
 
+  // When the adapter hands over a byte that has crossed the line at `crossed`: then, or at the
+  // next tick of its latency timer (TBusOptions::usbLatency), a packet filling up aside.
+  Clock::time_point NextHandOver(Clock::time_point crossed) const;
+
   // The adapter echoes every byte the master sends (a two-wire RS-485 adapter that hears itself),
   // from the next byte on.
   void SetEcho(bool echo) { echo_.store(echo); }
@@ -187,6 +197,9 @@ class TVirtualBus {
   void Queue(std::vector<TTimedByte> bytes);
   bool LineBusy(Clock::time_point at);
   void WriteDueBytes(Clock::time_point now);
+  // When the adapter hands over the first byte waiting for the master (its time on the line
+  // without a latency timer).
+  Clock::time_point HandOverAt() const;
   std::optional<Clock::time_point> NextDeadline() const;
   // announce: trace the hang-up and arm the automatic re-plug.
   void PullOut(bool announce);
@@ -232,6 +245,7 @@ class TVirtualBus {
   TMasterTally tally_;
   bool hangUpAfterSent_ = false;
   std::optional<Clock::time_point> hangUpAt_;
+  Clock::time_point ticksFrom_ = Clock::now();  // the phase of the latency timer
 };
 
 }  // namespace sim

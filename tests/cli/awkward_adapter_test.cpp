@@ -46,25 +46,24 @@ INSTANTIATE_TEST_SUITE_P(
     Table, CliOnEchoingAdapter,
     ::testing::Values(
         EchoCase{"ReadWithEcho",
-                 {"read", "-p", "PORT", "-a", "5", "--echo", kTestGap},
+                 {"read", "-p", "PORT", "-a", "5", "--echo"},
                  0,
                  "model             ТАРВИ-А (id 14)\naddress           5\n"},
         EchoCase{"SetWithEcho",
-                 {"set", "-p", "PORT", "-a", "5", "--power-up", "3", "--remember", "yes", "--echo",
-                  kTestGap},
+                 {"set", "-p", "PORT", "-a", "5", "--power-up", "3", "--remember", "yes", "--echo"},
                  0,
                  "read back from 5 at 9600 Bd:"},
         EchoCase{"ScanWithEcho",
-                 {"scan", "-p", "PORT", "--from", "3", "--to", "6", "--echo", kTestGap},
+                 {"scan", "-p", "PORT", "--from", "3", "--to", "6", "--echo"},
                  0,
                  "found ТАРВИ-А at address 5, 9600 Bd"},
         EchoCase{"ReadWithoutEcho",
-                 {"read", "-p", "PORT", "-a", "5", kTestGap},
+                 {"read", "-p", "PORT", "-a", "5"},
                  1,
                  "tarvi-cli: the adapter echoes the request: try --echo (the reply from 5 at "
                  "9600 Bd begins with the request's own bytes)\n"},
         EchoCase{"ScanWithoutEcho",
-                 {"scan", "-p", "PORT", "--from", "3", "--to", "6", kTestGap},
+                 {"scan", "-p", "PORT", "--from", "3", "--to", "6"},
                  1,
                  "the adapter echoes the request: try --echo"}),
     CaseName());
@@ -73,7 +72,7 @@ TEST_F(CliOnBus, TheEchoFaultHasItsOwnKindInJson) {
   Add(Device(5));
   bus_->SetEcho(true);
   bus_->Start();
-  const TCliRun run = RunCli({"read", "-p", Port(), "-a", "5", "--json", kTestGap});
+  const TCliRun run = RunCli({"read", "-p", Port(), "-a", "5", "--json"});
   EXPECT_EQ(run.status, 1) << run.err;
   const auto document = ParseJson(run.out);
   ASSERT_TRUE(document) << run.out;
@@ -83,7 +82,7 @@ TEST_F(CliOnBus, TheEchoFaultHasItsOwnKindInJson) {
 TEST_F(CliOnBus, EchoOnAnAdapterThatDoesNotEchoReadsTheReplyAndWarns) {
   Add(Device(5));
   bus_->Start();
-  const TCliRun run = RunCli({"read", "-p", Port(), "-a", "5", "--echo", kTestGap});
+  const TCliRun run = RunCli({"read", "-p", Port(), "-a", "5", "--echo"});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("ТАРВИ-А"), std::string::npos) << run.out;
   EXPECT_NE(run.err.find("--echo, but the adapter did not echo the request"), std::string::npos)
@@ -106,7 +105,7 @@ TEST_P(CliLostEcho, FoundWhereTheWriteSentItIsDoneWithAWarning) {
   sim::TVirtualDevice& device = Add(Device(5));
   device.SetFaults({.loseReply = true, .count = 1});
   bus_->Start();
-  std::vector<std::string> args{"set", "-p", Port(), "-a", "5", "--json", kTestGap};
+  std::vector<std::string> args{"set", "-p", Port(), "-a", "5", "--json"};
   args.insert(args.end(), GetParam().setting.begin(), GetParam().setting.end());
   const TCliRun run = RunCli(args);
   EXPECT_EQ(run.status, 0) << run.out << run.err;
@@ -142,7 +141,7 @@ TEST_F(CliOnBus, LostEchoAndNotFoundWhereTheWriteSentItNamesBothPlaces) {
   device.SetFaults({.loseReply = true, .count = 1});
   device.SetMoveDelay(5s);  // still switching long after the one-second search
   bus_->Start();
-  const TCliRun run = RunCli({"set", "-p", Port(), "-a", "5", "--new-rate", "19200", kTestGap});
+  const TCliRun run = RunCli({"set", "-p", Port(), "-a", "5", "--new-rate", "19200"});
   EXPECT_EQ(run.status, 1) << run.out << run.err;
   EXPECT_NE(run.err.find("tarvi-cli: no answer from 5 at 9600 Bd within 350 ms to the write of "
                          "rate 19200 Bd, nor from 5 at 19200 Bd, where the write would have "
@@ -165,7 +164,7 @@ TEST_P(CliSlowMove, SetWaitsForTheDeviceAndSaysSoInTheTrace) {
   sim::TVirtualDevice& device = Add(Device(5));
   device.SetMoveDelay(50ms);
   bus_->Start();
-  std::vector<std::string> args{"set", "-p", Port(), "-a", "5", "--trace", kTestGap};
+  std::vector<std::string> args{"set", "-p", Port(), "-a", "5", "--trace"};
   args.insert(args.end(), GetParam().setting.begin(), GetParam().setting.end());
   const TCliRun run = RunCli(args);
   EXPECT_EQ(run.status, 0) << run.out << run.err;
@@ -193,7 +192,7 @@ TEST_F(CliOnBus, ApplyWaitsForADeviceThatMovesSlowly) {
   TScratchFolder folder;
   folder.Write("plan.csv", "port,address,rate,power_up,on_command,remember,new_address,new_rate\n" +
                                Port() + ",247,9600,3,,,5,19200\n");
-  const TCliRun run = RunCli({"apply", (folder.Path() / "plan.csv").string(), kTestGap});
+  const TCliRun run = RunCli({"apply", (folder.Path() / "plan.csv").string()});
   EXPECT_EQ(run.status, 0) << run.out << run.err;
   EXPECT_NE(run.out.find("1 rows: 1 changed, 0 unchanged, 0 failed"), std::string::npos) << run.out;
   EXPECT_EQ(device.Address(), 5);

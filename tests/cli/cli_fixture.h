@@ -22,11 +22,6 @@ struct TCliRun {
 TCliRun RunCli(const std::vector<std::string>& args,
                std::chrono::milliseconds limit = std::chrono::seconds(120));
 
-// The --gap the tests give, so that a virtual device that the loaded test machine holds up
-// within a reply (for over 60 ms, seen beside two busy loops) is not cut short; the tests of the
-// 5 ms gap itself give their own.
-inline constexpr const char* kTestGap = "--gap=150";
-
 // A device of the given address, id and baud code (4: 9600 Bd), the rest at the defaults.
 sim::TDeviceConfig Device(std::uint8_t address, std::uint16_t id = 14, std::uint8_t baudCode = 4);
 

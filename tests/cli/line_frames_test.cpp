@@ -25,6 +25,7 @@ struct FramesCase {
   std::vector<TRead> reads;
   // Each frame as "ok"/"bad" and its length, and whether it is marked too close.
   std::vector<std::tuple<bool, std::size_t, bool>> frames;
+  std::chrono::microseconds handOver{};  // the adapter's latency timer
 };
 
 // A frame's bytes one read each, a character (1.04 ms at 9600 Bd) apart.
@@ -44,7 +45,7 @@ std::vector<TRead> Join(std::vector<TRead> a, const std::vector<TRead>& b) {
 class FrameFinding : public ::testing::TestWithParam<FramesCase> {};
 
 TEST_P(FrameFinding, CutsTheLineIntoFrames) {
-  TFrameFinder finder(9600, 5650us, 1500us);
+  TFrameFinder finder(9600, 5650us, 1500us, GetParam().handOver);
   Clock::time_point at = Clock::now();
   std::vector<TLineFrame> frames;
   for (const TRead& read : GetParam().reads) {
@@ -92,6 +93,14 @@ INSTANTIATE_TEST_SUITE_P(
         FramesCase{"ACutShortReplyIsGarbled",
                    {{kRead, 0us}, {{0x05, 0x03, 0x02, 0x00}, 8000us}, {{}, 6000us}},
                    {{true, 8, false}, {false, 4, false}}},
+        // A 16 ms adapter: the listener, held up, took the first three bytes 10 ms after their
+        // tick; the rest of the request and most of the reply had crossed by the next tick.
+        FramesCase{"PiecesOfAnAdapterAreNotTooClose",
+                   {{{0x05, 0x03, 0x00}, 0us},
+                    {{0x00, 0x00, 0x01, 0x85, 0x8E, 0x05, 0x03, 0x02, 0x00, 0x0E, 0xC8}, 6000us},
+                    {{0x40}, 16000us}},
+                   {{true, 8, false}, {true, 7, false}},
+                   16000us},
         FramesCase{"AnotherFunctionWholeByItsCrcAtTheSilence",
                    {{{0x05, 0x2B, 0x0E, 0x01, 0x00, 0x81, 0xB7}, 0us}},
                    {{true, 7, false}}}),

@@ -62,9 +62,7 @@ TEST_F(CliMonitor, DecodesALiveLineAndSumsItUpAgainstWhatTheMasterSent) {
   for (sim::TVirtualDevice* device : {&five, &refusing, &noisy, &pausing})
     device->SetExtraTurnaround(10ms);  // a device's own turnaround, far from the 3.5 characters
   bus_->Start();
-  // --gap: a reply that the loaded machine holds up inside (the corrupted one has no function
-  // and CRC to hold it together) is not cut by the default 13.6 ms.
-  TChildProcess monitor = StartMonitor({"-p", Port(), "--json", "--count", "15", kTestGap});
+  TChildProcess monitor = StartMonitor({"-p", Port(), "--json", "--count", "15"});
   WaitForListener(monitor);
 
   sim::TMasterScript script{.rate = 9600, .steps = {}, .repeat = 1};

@@ -16,6 +16,7 @@ class CliPorts : public ::testing::Test {
     sysfs_.AddPortWithDriver("ttyS2", "serial8250", 4);
     sysfs_.AddPortWithDriver("ttyS3", "serial8250", 0);  // no UART behind it
     sysfs_.AddByIdLink("usb-FTDI_FT232R_A50285BI-if00-port0", "ttyUSB0");
+    sysfs_.SetLatencyTimer("ttyUSB0", "16");
     setenv("SYSFS_PATH", sysfs_.Root().c_str(), 1);
     setenv("DEV_PATH", sysfs_.DevRoot().c_str(), 1);
   }
@@ -31,11 +32,11 @@ TEST_F(CliPorts, TableInNaturalOrder) {
   ASSERT_EQ(run.status, 0) << run.err;
   const std::string byId = sysfs_.DevRoot() + "/serial/by-id/usb-FTDI_FT232R_A50285BI-if00-port0";
   EXPECT_EQ(run.out,
-            "PORT          DRIVER      USB        SERIAL    STABLE NAME\n"
-            "/dev/ttyACM0  cdc_acm     2341:0043  -         -\n"
-            "/dev/ttyS2    serial8250  -          -         -\n"
-            "/dev/ttyS10   serial8250  -          -         -\n"
-            "/dev/ttyUSB0  ftdi_sio    0403:6001  A50285BI  " +
+            "PORT          DRIVER      LATENCY  USB        SERIAL    STABLE NAME\n"
+            "/dev/ttyACM0  cdc_acm     -        2341:0043  -         -\n"
+            "/dev/ttyS2    serial8250  -        -          -         -\n"
+            "/dev/ttyS10   serial8250  -        -          -         -\n"
+            "/dev/ttyUSB0  ftdi_sio    16 ms    0403:6001  A50285BI  " +
                 byId + "\n");
 }
 
@@ -47,11 +48,11 @@ TEST_F(CliPorts, RussianHeadersLineUpWithTheColumns) {
   ASSERT_EQ(run.status, 0) << run.err;
   const std::string byId = sysfs_.DevRoot() + "/serial/by-id/usb-FTDI_FT232R_A50285BI-if00-port0";
   EXPECT_EQ(run.out,
-            "ПОРТ          ДРАЙВЕР     USB        СЕРИЙНЫЙ №  ПОСТОЯННОЕ ИМЯ\n"
-            "/dev/ttyACM0  cdc_acm     2341:0043  -           -\n"
-            "/dev/ttyS2    serial8250  -          -           -\n"
-            "/dev/ttyS10   serial8250  -          -           -\n"
-            "/dev/ttyUSB0  ftdi_sio    0403:6001  A50285BI    " +
+            "ПОРТ          ДРАЙВЕР     ЗАДЕРЖКА  USB        СЕРИЙНЫЙ №  ПОСТОЯННОЕ ИМЯ\n"
+            "/dev/ttyACM0  cdc_acm     -         2341:0043  -           -\n"
+            "/dev/ttyS2    serial8250  -         -          -           -\n"
+            "/dev/ttyS10   serial8250  -         -          -           -\n"
+            "/dev/ttyUSB0  ftdi_sio    16 мс     0403:6001  A50285BI    " +
                 byId + "\n");
 }
 
@@ -69,6 +70,20 @@ TEST_F(CliPorts, Json) {
   EXPECT_EQ(ports[3]["usb"]["vendor"].text, "0403");
   EXPECT_EQ(ports[3]["usb"]["serial"].text, "A50285BI");
   EXPECT_EQ(ports[3]["by_id"].items.size(), 1u);
+  EXPECT_EQ(ports[3]["latency_ms"].number, 16);
+  EXPECT_TRUE(ports[0]["latency_ms"].IsNull());
+}
+
+// A latency_timer that holds no number of milliseconds is no latency.
+TEST_F(CliPorts, UnreadableLatencyIsUnknown) {
+  for (const char* text : {"", "sixteen", "-3", "4096"}) {
+    sysfs_.SetLatencyTimer("ttyUSB0", text);
+    const TCliRun run = RunCli({"ports", "--json"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto document = ParseJson(run.out);
+    ASSERT_TRUE(document) << run.out;
+    EXPECT_TRUE((*document)["ports"][3]["latency_ms"].IsNull()) << text << ": " << run.out;
+  }
 }
 
 TEST_F(CliPorts, UnreadableListIsAPortError) {

@@ -24,7 +24,7 @@ TEST_F(CliOnBus, ScanFindsEveryDeviceAtItsRateAndTellsOthersApart) {
   Add(Device(6, 14, 1));   // 1200 Bd: not in the scanned rates
   bus_->Start();
   const TCliRun run =
-      RunCli({"scan", "-p", Port(), "--to", "12", "--rate", "9600,19200", "--json", kTestGap});
+      RunCli({"scan", "-p", Port(), "--to", "12", "--rate", "9600,19200", "--json"});
   EXPECT_EQ(run.status, 0) << run.err;
   const std::vector<TJsonValue> found = Events(run.out, "found");
   ASSERT_EQ(found.size(), 2u) << run.out;
@@ -50,7 +50,7 @@ TEST_F(CliOnBus, ScanAtEveryRateFindsASlowDevice) {
   bus_->Start();
   // A generous delay: at 1200 Bd the reply begins 96 ms after the write on an idle machine.
   const TCliRun run =
-      RunCli({"scan", "-p", Port(), "--to", "2", "--rate", "all", "--delay", "400", kTestGap});
+      RunCli({"scan", "-p", Port(), "--to", "2", "--rate", "all", "--delay", "400"});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("found ТАРВИ-А at address 2, 1200 Bd: mode 0, power-up 0, on-command 2, "
                          "remember no\n"),
@@ -65,7 +65,7 @@ TEST_F(CliOnBus, ScanFirstStopsAtTheFirstFind) {
   Add(Device(2));
   sim::TVirtualDevice& later = Add(Device(4));
   bus_->Start();
-  const TCliRun run = RunCli({"scan", "-p", Port(), "--first", "--to", "6", kTestGap});
+  const TCliRun run = RunCli({"scan", "-p", Port(), "--first", "--to", "6"});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("found ТАРВИ-А at address 2"), std::string::npos) << run.out;
   EXPECT_EQ(run.out.find("address 4"), std::string::npos) << run.out;
@@ -97,7 +97,7 @@ TEST_P(CliScanFaults, GoOnPastTheFault) {
   faulty.SetFaults(GetParam().faults);
   Add(Device(6, 15));
   bus_->Start();
-  const TCliRun run = RunCli({"scan", "-p", Port(), "--to", "7", kTestGap});
+  const TCliRun run = RunCli({"scan", "-p", Port(), "--to", "7"});
   EXPECT_EQ(run.status, 0) << run.out << run.err;
   EXPECT_NE(run.out.find("found ТАРВИ-З-А at address 6, 9600 Bd"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find(GetParam().inOut), std::string::npos) << run.out;
@@ -149,7 +149,7 @@ TEST_F(CliOnBus, HangUpMidScanIsAPortError) {
   faults.hangUp = true;
   unplugging.SetFaults(faults);
   bus_->Start();
-  const TCliRun run = RunCli({"scan", "-p", Port(), "--to", "9", "--json", kTestGap});
+  const TCliRun run = RunCli({"scan", "-p", Port(), "--to", "9", "--json"});
   EXPECT_EQ(run.status, 3) << run.out << run.err;
   // The find before the hang-up was printed as it came; the error names the port and what to do.
   const auto lines = ParseJsonLines(run.out);

@@ -105,6 +105,22 @@ rs485_refused() {
 scenario "tarvi-cli --rs485 on ttyS1 (8250) and ttyUSB0 (ftdi_sio): refused, status 3" \
   rs485_refused ttyS1 ttyUSB0
 
+# The adapter's latency timer as ftdi_sio tells it: tarvi-cli ports shows the value of sysfs
+# for ttyUSB0, and none for the UART.
+# shellcheck disable=SC2317  # called through scenario
+latency_shown() {
+  local timer json
+  timer=$(cat /sys/bus/usb-serial/devices/ttyUSB0/latency_timer) || return 1
+  json=$("$bin/tarvi-cli" ports --json) || return 1
+  echo "latency_timer $timer; $json"
+  python3 -c '
+import json, sys
+ports = {p["name"]: p for p in json.loads(sys.argv[1])["ports"]}
+sys.exit(0 if ports["ttyUSB0"]["latency_ms"] == int(sys.argv[2])
+         and ports["ttyS1"]["latency_ms"] is None else 1)' "$json" "$timer"
+}
+scenario "tarvi-cli ports: the latency timer of ttyUSB0 (ftdi_sio), none for ttyS1" latency_shown
+
 echo "=== results"
 printf '%s\n' "${results[@]}"
 [ -f "$share/timing.txt" ] && cat "$share/timing.txt"

@@ -55,6 +55,12 @@ INSTANTIATE_TEST_SUITE_P(
                    EXPECT_TRUE(o.echo);
                    EXPECT_EQ(o.devices[0].config.address, 5);
                  }},
+        GoodLine{"AUsbAdapter",
+                 {"--usb-latency", "16"},
+                 [](const sim::TSimOptions& o) {
+                   ASSERT_TRUE(o.usbLatency);
+                   EXPECT_EQ(o.usbLatency->count(), 16);
+                 }},
         GoodLine{"SingleDeviceOptionsBothSpellings",
                  {"-a", "5", "--id=15", "--baud", "6", "--link", "/tmp/x/COM1", "-v"},
                  [](const sim::TSimOptions& o) {
@@ -137,6 +143,7 @@ INSTANTIATE_TEST_SUITE_P(
                       BadLine{"StrayWord", {"COM1"}, "unexpected argument 'COM1'"},
                       BadLine{"MissingValue", {"--address"}, "--address needs a value"},
                       BadLine{"AddressZero", {"--address", "0"}, "1..255"},
+                      BadLine{"UsbLatencyZero", {"--usb-latency", "0"}, "1..255 ms"},
                       BadLine{"AddressTooBig", {"--address", "256"}, "1..255"},
                       BadLine{"NotANumber", {"--baud", "fast"}, "'fast'"},
                       BadLine{"NumberWithTail", {"--late", "10ms"}, "'10ms'"},

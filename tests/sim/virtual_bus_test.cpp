@@ -208,6 +208,30 @@ TEST_F(VirtualBusTest, PacesNineteenBytesOverAboutTwentyMillisecondsAt9600) {
   EXPECT_GE(reply.pieces.size(), 4U) << "the bytes came in a few bursts, not one by one";
 }
 
+// Through a USB adapter with a 16 ms latency timer the same reply comes in pieces at the timer's
+// ticks: no byte before it has crossed the line, and the bytes of a tick together.
+TEST_F(VirtualBusTest, UsbAdapterHandsTheReplyOverAtItsTicks) {
+  bus_.reset();
+  sim::TBusOptions options;
+  options.linkPath = link_;
+  options.usbLatency = 16ms;
+  bus_ = std::make_unique<sim::TVirtualBus>(options);
+  bus_->Start();
+  AddWorkedDevice();
+  auto master = Open();
+  const Clock::time_point sent = Clock::now();
+  master->Write(FromHex(kQuery));
+  const TReceived reply = master->Read(19, 1s);
+  ASSERT_EQ(reply.Size(), 19U);
+  EXPECT_EQ(ToHex(reply.All()), kWorkedReply);
+  // The request and the reply take 27 characters (28.1 ms) on the line.
+  EXPECT_GE(reply.Last() - sent, Chars(27, 9600));
+  // 19.8 ms of reply cross at least one tick: two pieces at least, a tick or more apart.
+  EXPECT_GE(reply.pieces.size(), 2U);
+  EXPECT_LE(reply.pieces.size(), 3U) << "the bytes of a tick come together";
+  EXPECT_GE(reply.Last() - reply.First(), 12ms);
+}
+
 TEST_F(VirtualBusTest, ExtraTurnaroundDelaysEveryReply) {
   sim::TVirtualDevice& device = AddWorkedDevice();
   device.SetExtraTurnaround(40ms);

@@ -82,6 +82,12 @@ void TFakeSysfs::AddByIdLink(const std::string& linkName, const std::string& por
   fs::create_symlink(fs::path("../..") / port, dir / linkName);
 }
 
+void TFakeSysfs::SetLatencyTimer(const std::string& name, const std::string& text) {
+  const fs::path dir = root_ / "bus" / "usb-serial" / "devices" / name;
+  fs::create_directories(dir);
+  std::ofstream(dir / "latency_timer") << text << '\n';
+}
+
 void TFakeSysfs::AddVirtualTerminal(const std::string& name) {
   fs::create_directories(root_ / "class" / "tty" / name);
 }

@@ -30,6 +30,8 @@ class TFakeSysfs {
   // since Linux 6.5.
   void AddPortWithDriver(const std::string& name, const std::string& driver, int uartType = -1,
                          bool serialBase = false);
+  // <root>/bus/usb-serial/devices/<name>/latency_timer holding `text`, as ftdi_sio has it.
+  void SetLatencyTimer(const std::string& name, const std::string& text);
   // <DevRoot()>/serial/by-id/<linkName> -> ../../<port>, as udev makes it.
   void AddByIdLink(const std::string& linkName, const std::string& port);
   // The folder to point DEV_PATH at.

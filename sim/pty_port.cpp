@@ -82,7 +82,9 @@ bool TPtyPort::ReadOpenNotices() {
       at += static_cast<ssize_t>(sizeof(inotify_event) + event.len);
     }
   }
-  return lastClosed;
+  // A close and the next program's open in one batch (the bus thread came to the notices late):
+  // the queue now holds what the bus wrote for the new session, which must not be flushed.
+  return lastClosed && users_ == 0;
 }
 
 void TPtyPort::ForgetSession() {

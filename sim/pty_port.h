@@ -33,7 +33,7 @@ class TPtyPort {
   const std::string& LinkPath() const { return linkPath_; }
 
   // Reads the pending open and close notices. Returns true when, among them, the last user of the
-  // slave closed it (the caller then calls ForgetSession).
+  // slave closed it and none has opened it since (the caller then calls ForgetSession).
   bool ReadOpenNotices();
   // True while some program other than us has the slave open (always true without inotify).
   bool PeerHasItOpen() const { return watch_ < 0 || users_ > 0; }

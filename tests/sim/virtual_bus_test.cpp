@@ -226,10 +226,10 @@ TEST_F(VirtualBusTest, UsbAdapterHandsTheReplyOverAtItsTicks) {
   EXPECT_EQ(ToHex(reply.All()), kWorkedReply);
   // The request and the reply take 27 characters (28.1 ms) on the line.
   EXPECT_GE(reply.Last() - sent, Chars(27, 9600));
-  // 19.8 ms of reply cross at least one tick: two pieces at least, a tick or more apart.
+  // 19.8 ms of reply cross at least one tick: two pieces at least. (How far apart the reader
+  // sees them is not checked: a reader woken late for the first piece sees them closer.)
   EXPECT_GE(reply.pieces.size(), 2U);
   EXPECT_LE(reply.pieces.size(), 3U) << "the bytes of a tick come together";
-  EXPECT_GE(reply.Last() - reply.First(), 12ms);
 }
 
 TEST_F(VirtualBusTest, ExtraTurnaroundDelaysEveryReply) {
@@ -509,8 +509,10 @@ TEST_F(VirtualBusTest, EchoingAdapterHandsBackTheRequestBeforeTheReply) {
   const std::vector<Clock::time_point> times = ByteTimes(received);
   ASSERT_EQ(times.size(), 27U);
   // The copy is paced as the request crosses the line, and the reply follows the turnaround.
+  // Both bounds from the write: a reader woken late for the copy's last byte would shrink the
+  // gap between that byte and the reply's first (seen under ThreadSanitizer beside a compile).
   EXPECT_GE(times[7] - written, Chars(8, 9600) - 1ms);
-  EXPECT_GE(times[8] - times[7], Chars(3.5, 9600) - 1ms);
+  EXPECT_GE(times[8] - written, Chars(8 + 3.5, 9600) - 1ms);
 
   bus_->SetEcho(false);
   master->Write(FromHex(kQuery));

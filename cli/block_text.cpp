@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "cli/messages.h"
+#include "bus/messages.h"
 #include "protocol/baud_rates.h"
 #include "protocol/device_models.h"
 #include "protocol/device_modes.h"

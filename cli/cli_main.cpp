@@ -7,7 +7,7 @@
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/help_texts.h"
-#include "cli/messages.h"
+#include "bus/messages.h"
 #include "cli/platform.h"
 #include "cli/session.h"
 #include "network/network_line.h"

@@ -7,9 +7,9 @@
 
 #include "cli/block_text.h"
 #include "cli/commands.h"
-#include "cli/device_requests.h"
+#include "bus/device_requests.h"
 #include "cli/json_writer.h"
-#include "cli/messages.h"
+#include "bus/messages.h"
 #include "cli/plan.h"
 #include "cli/session.h"
 #include "cli/settings_writer.h"

@@ -1,9 +1,9 @@
 // read, on, off and set: one device at one address.
 #include "cli/block_text.h"
 #include "cli/commands.h"
-#include "cli/device_requests.h"
+#include "bus/device_requests.h"
 #include "cli/json_writer.h"
-#include "cli/messages.h"
+#include "bus/messages.h"
 #include "cli/session.h"
 #include "cli/settings_writer.h"
 #include "protocol/baud_rates.h"

@@ -1,6 +1,6 @@
 #include "cli/command_line.h"
 
-#include "cli/messages.h"
+#include "bus/messages.h"
 #include "cli/values.h"
 
 TArguments::TArguments(TWords words, std::span<const TOptionSpec> specs) {

@@ -4,7 +4,7 @@
 
 #include "cli/commands.h"
 #include "cli/json_writer.h"
-#include "cli/messages.h"
+#include "bus/messages.h"
 #include "cli/port_shown.h"
 #include "cli/session.h"
 #include "serial/port_discovery.h"

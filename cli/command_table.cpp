@@ -1,7 +1,7 @@
 // The table of the subcommands and the overview help made from it.
 #include "cli/commands.h"
 #include "cli/help_texts.h"
-#include "cli/messages.h"
+#include "bus/messages.h"
 #include "cli/settings.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "cli/help_texts_platform.h"
-#include "cli/messages.h"
+#include "bus/messages.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "cli/block_text.h"
-#include "cli/messages.h"
+#include "bus/messages.h"
 #include "cli/settings.h"
 #include "protocol/baud_rates.h"
 #include "protocol/device_models.h"

@@ -3,7 +3,7 @@
 #include <array>
 #include <map>
 
-#include "cli/messages.h"
+#include "bus/messages.h"
 #include "cli/values.h"
 
 namespace {

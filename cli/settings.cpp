@@ -1,7 +1,7 @@
 #include "cli/settings.h"
 
 #include "cli/block_text.h"
-#include "cli/messages.h"
+#include "bus/messages.h"
 #include "cli/values.h"
 #include "protocol/baud_rates.h"
 #include "protocol/registers.h"

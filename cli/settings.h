@@ -13,7 +13,7 @@
 #include <string_view>
 
 #include "cli/command_line.h"
-#include "cli/device_requests.h"
+#include "bus/device_requests.h"
 
 struct TSetting {
   const char* json;    // its field in --json and in a write's "field": "power_up"

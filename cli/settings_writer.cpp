@@ -1,7 +1,7 @@
 #include "cli/settings_writer.h"
 
 #include "cli/json_writer.h"
-#include "cli/messages.h"
+#include "bus/messages.h"
 #include "protocol/baud_rates.h"
 
 std::vector<TWrite> PlanWrites(const TWantedSettings& wanted, const TParameterBlock* current) {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/device_requests.h"
+#include "bus/device_requests.h"
 #include "cli/json_writer.h"
 #include "cli/settings.h"
 

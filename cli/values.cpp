@@ -4,7 +4,7 @@
 #include <cctype>
 #include <charconv>
 
-#include "cli/messages.h"
+#include "bus/messages.h"
 #include "protocol/baud_rates.h"
 #include "protocol/device_modes.h"
 #include "protocol/registers.h"

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "cli/json_writer.h"
-#include "cli/messages.h"
+#include "bus/messages.h"
 #include "cli/progress_bar.h"
 
 namespace {

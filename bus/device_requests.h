@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/device_line.h"
+#include "bus/device_line.h"
 #include "protocol/baud_rates.h"
 #include "protocol/parameter_block.h"
 #include "protocol/registers.h"

@@ -4,15 +4,15 @@
 #include <array>
 #include <ctime>
 
+#include "bus/line_frames.h"
+#include "bus/messages.h"
+#include "bus/reply_framing.h"
+#include "bus/values.h"
 #include "cli/commands.h"
 #include "cli/json_writer.h"
 #include "cli/line_decoder.h"
-#include "bus/line_frames.h"
-#include "bus/messages.h"
 #include "cli/platform.h"
-#include "bus/reply_framing.h"
 #include "cli/session.h"
-#include "cli/values.h"
 #include "protocol/baud_rates.h"
 #include "protocol/traffic_lines.h"
 

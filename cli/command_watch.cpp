@@ -6,13 +6,13 @@
 
 #include "bus/device_requests.h"
 #include "bus/messages.h"
+#include "bus/values.h"
 #include "bus/watch.h"
 #include "cli/block_text.h"
 #include "cli/commands.h"
 #include "cli/json_writer.h"
 #include "cli/platform.h"
 #include "cli/session.h"
-#include "cli/values.h"
 #include "protocol/baud_rates.h"
 #include "serial/com_exception.h"
 

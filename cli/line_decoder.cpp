@@ -2,9 +2,10 @@
 
 #include <algorithm>
 
-#include "cli/block_text.h"
 #include "bus/messages.h"
-#include "cli/settings.h"
+#include "bus/settings.h"
+#include "bus/values.h"
+#include "cli/block_text.h"
 #include "protocol/baud_rates.h"
 #include "protocol/device_models.h"
 #include "protocol/frame.h"

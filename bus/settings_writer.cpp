@@ -1,6 +1,5 @@
-#include "cli/settings_writer.h"
+#include "bus/settings_writer.h"
 
-#include "cli/json_writer.h"
 #include "bus/messages.h"
 #include "protocol/baud_rates.h"
 
@@ -89,14 +88,4 @@ TBlockReading CarryOut(TDeviceLine& line, TTarget& target, const std::vector<TWr
 
 std::string WriteText(const TWrite& write) {
   return write.setting->text(write.value);
-}
-
-void WriteWritesJson(TJsonWriter& json, const std::vector<TWrite>& writes) {
-  json.BeginArray();
-  for (const TWrite& write : writes)
-    json.BeginObject()
-        .Member("field", write.setting->json)
-        .Member("value", write.value)
-        .EndObject();
-  json.EndArray();
 }

@@ -1,4 +1,4 @@
-#include "cli/values.h"
+#include "bus/values.h"
 
 #include <algorithm>
 #include <cctype>
@@ -65,4 +65,9 @@ std::optional<bool> ParseYesNo(std::string_view text) {
 std::string YesNoFault(std::string_view what, std::string_view text) {
   return Format(Tr("%.*s '%.*s' is neither yes nor no"), static_cast<int>(what.size()), what.data(),
                 static_cast<int>(text.size()), text.data());
+}
+
+std::string ModeText(unsigned mode) {
+  if (const TModeFacts* facts = FindMode(mode)) return Format("%u (%s)", mode, Tr(facts->meaning));
+  return Format(Tr("%u (not a mode)"), mode);
 }

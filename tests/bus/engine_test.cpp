@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "bus/apply.h"
 #include "bus/lines.h"
 #include "bus/scan.h"
 #include "bus/watch.h"
@@ -162,6 +163,59 @@ TEST_F(BusEngine, ScanEndsSoonAfterAStopFromAnotherThread) {
   EXPECT_LT(record.lastAddress_.load(), 40u);
   EXPECT_EQ(tally.found, 1u);
   EXPECT_EQ(record.finds_.size(), 1u);
+}
+
+// The rows an apply ended, as the observer was told.
+class TApplyRecord : public TApplyObserver {
+ public:
+  void RowEnded(const TPlanRow& row, const TRowResult& result) override {
+    lines_.push_back(row.line);
+    ends_.push_back(result.end);
+    ended_.store(static_cast<unsigned>(lines_.size()));
+  }
+  std::vector<int> lines_;
+  std::vector<TRowEnd> ends_;
+  std::atomic<unsigned> ended_{0};
+};
+
+// A stop requested from another thread while a plan is carried out: no row begins after it, and
+// the rows that ended before it were reported with their results.
+TEST_F(BusEngine, ApplyBeginsNoRowAfterAStopFromAnotherThread) {
+  bus_->AddDevice(Device(1, 4));
+  bus_->Start();
+  std::vector<TPlanRow> rows;
+  for (int i = 0; i < 40; ++i) {
+    TPlanRow row;
+    row.line = i + 2;
+    row.port = bus_->SlavePath();
+    row.address = static_cast<std::uint8_t>(i + 1);  // only the first answers
+    row.baudIndex = IndexOf(9600);
+    row.wanted.values[0] = 3;  // the power-up mode
+    rows.push_back(row);
+  }
+  TApplyRecord record;
+  std::stop_source stop;
+  std::atomic<Clock::time_point::rep> requestedAt{0};
+  std::jthread stopper([&](std::stop_token ended) {
+    while (!ended.stop_requested() && record.ended_.load() < 4)
+      std::this_thread::sleep_for(1ms);
+    requestedAt.store(Clock::now().time_since_epoch().count());
+    stop.request_stop();
+  });
+  const TApplyTally tally = Apply(Lines(), rows, {30ms, false}, record, stop.get_token());
+  const auto returnedAt = Clock::now();
+  stopper.request_stop();
+  stopper.join();
+
+  ASSERT_NE(requestedAt.load(), 0);
+  const auto late = returnedAt - Clock::time_point(Clock::duration(requestedAt.load()));
+  EXPECT_LT(late, 100ms) << std::chrono::duration<double, std::milli>(late).count() << " ms";
+  ASSERT_GE(record.ends_.size(), 4u);
+  EXPECT_LT(record.ends_.size(), 10u);
+  EXPECT_EQ(record.ends_[0], TRowEnd::Changed);
+  EXPECT_EQ(record.ends_[1], TRowEnd::Failed);
+  EXPECT_EQ(tally.changed, 1u);
+  EXPECT_EQ(tally.failed, record.ends_.size() - 1);
 }
 
 // What a watch told its observer.

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iostream>
 #include <sstream>
+#include <utility>
 
 #include "bus/apply.h"
 #include "bus/device_requests.h"
@@ -88,6 +89,19 @@ TExitStatus ReportPlanErrors(const TCommon& common, const std::string& file, con
   return TExitStatus::Usage;
 }
 
+// A failed row's fault kind (as --json names it) and its reason; no kind when it did not fail.
+std::pair<const char*, std::string> FaultOf(const TPlanRow& row, const TRowResult& outcome) {
+  if (outcome.fault) return {FaultKindName(outcome.fault->Kind), outcome.fault->what()};
+  if (outcome.portFailure) {
+    try {
+      std::rethrow_exception(outcome.portFailure);
+    } catch (const EComPort& failure) {
+      return {"port", PortFailureText(row.port, failure, failure.SystemErrorCode)};
+    }
+  }
+  return {nullptr, {}};
+}
+
 // The rows of a plan as they end, each a line (or a failure on standard error with -q or --json)
 // and an entry in the one JSON document, and the summary.
 class TApplication : public TApplyObserver {
@@ -116,19 +130,7 @@ class TApplication : public TApplyObserver {
   }
 
   void RowEnded(const TPlanRow& row, const TRowResult& outcome) override {
-    const char* faultKind = nullptr;
-    std::string reason;
-    if (outcome.fault) {
-      faultKind = FaultKindName(outcome.fault->Kind);
-      reason = outcome.fault->what();
-    } else if (outcome.portFailure) {
-      faultKind = "port";
-      try {
-        std::rethrow_exception(outcome.portFailure);
-      } catch (const EComPort& failure) {
-        reason = PortFailureText(row.port, failure, failure.SystemErrorCode);
-      }
-    }
+    const auto [faultKind, reason] = FaultOf(row, outcome);
     json_.BeginObject().Member("line", row.line).Member("port", row.port);
     json_.Member("address", unsigned{row.address});
     json_.Member("rate", unsigned{BaudTable[row.baudIndex]});

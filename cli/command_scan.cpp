@@ -11,7 +11,6 @@
 #include "cli/platform.h"
 #include "cli/progress_bar.h"
 #include "cli/session.h"
-#include "network/network_port_name.h"
 #include "protocol/baud_rates.h"
 #include "protocol/device_models.h"
 #include "protocol/frame.h"

@@ -8,8 +8,6 @@
 
 #include <exception>
 #include <functional>
-#include <map>
-#include <memory>
 #include <string>
 
 #include "bus/device_line.h"

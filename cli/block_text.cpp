@@ -1,8 +1,9 @@
 #include "cli/block_text.h"
+#include "bus/values.h"
 
 #include <algorithm>
 
-#include "cli/messages.h"
+#include "bus/messages.h"
 #include "protocol/baud_rates.h"
 #include "protocol/device_models.h"
 #include "protocol/device_modes.h"
@@ -30,11 +31,6 @@ std::string Labelled(const char* label, const std::string& value) {
 }
 
 }  // namespace
-
-std::string ModeText(unsigned mode) {
-  if (const TModeFacts* facts = FindMode(mode)) return Format("%u (%s)", mode, Tr(facts->meaning));
-  return Format(Tr("%u (not a mode)"), mode);
-}
 
 std::vector<std::string> BlockLines(const TParameterBlock& block) {
   const char* model = ModelName(block.id);
@@ -85,4 +81,14 @@ void WriteBlockJson(TJsonWriter& json, const TParameterBlock& block) {
   json.Member("on_command", block.onCommand);
   json.Member("remember", block.remember != 0);
   json.EndObject();
+}
+
+void WriteWritesJson(TJsonWriter& json, const std::vector<TWrite>& writes) {
+  json.BeginArray();
+  for (const TWrite& write : writes)
+    json.BeginObject()
+        .Member("field", write.setting->json)
+        .Member("value", write.value)
+        .EndObject();
+  json.EndArray();
 }

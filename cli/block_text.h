@@ -5,11 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "bus/settings_writer.h"
 #include "cli/json_writer.h"
 #include "protocol/parameter_block.h"
-
-// "2 (steady light and sound)", "1 (not a mode)".
-std::string ModeText(unsigned mode);
 
 // The model, the address and rate the device holds, its state and the three settings.
 std::vector<std::string> BlockLines(const TParameterBlock& block);
@@ -24,3 +22,6 @@ std::vector<std::string> ChangedFields(const TParameterBlock& before, const TPar
 // {"model":..,"id":..,"address":..,"rate":..,"baud_code":..,"mode":..,"power_up":..,
 //  "on_command":..,"remember":..}
 void WriteBlockJson(TJsonWriter& json, const TParameterBlock& block);
+
+// The writes as --json shows them: [{"field":"power_up","value":3},...].
+void WriteWritesJson(TJsonWriter& json, const std::vector<TWrite>& writes);

@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "bus/messages.h"
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/help_texts.h"
-#include "cli/messages.h"
 #include "cli/platform.h"
 #include "cli/session.h"
 #include "network/network_line.h"

@@ -4,15 +4,18 @@
 #include <fstream>
 #include <iostream>
 #include <sstream>
+#include <utility>
 
+#include "bus/apply.h"
+#include "bus/device_requests.h"
+#include "bus/messages.h"
+#include "bus/plan.h"
+#include "bus/settings_writer.h"
 #include "cli/block_text.h"
 #include "cli/commands.h"
-#include "cli/device_requests.h"
 #include "cli/json_writer.h"
-#include "cli/messages.h"
-#include "cli/plan.h"
+#include "cli/platform.h"
 #include "cli/session.h"
-#include "cli/settings_writer.h"
 #include "protocol/baud_rates.h"
 #include "serial/com_exception.h"
 
@@ -45,8 +48,6 @@ Exit status 0 only when every row ends as wanted; 1 when a device failed, 2 for 
 
 namespace {
 
-enum class TRowEnd { Failed, Unchanged, Changed };
-
 // Its name in --json.
 const char* RowEndName(TRowEnd end) {
   switch (end) {
@@ -58,66 +59,6 @@ const char* RowEndName(TRowEnd end) {
       break;
   }
   return "failed";
-}
-
-struct TRowResult {
-  TRowEnd end = TRowEnd::Failed;
-  bool portFailed = false;
-  std::vector<TWrite> writes;
-  std::vector<std::string> warnings;  // an echo lost on the way, for one
-  std::optional<TParameterBlock> block;
-  std::string reason;
-  const char* faultKind = nullptr;
-};
-
-// Reads the device where the row says it is; when it does not answer there and the row moves it,
-// where it would be once moved (the plan applied before).
-TBlockReading FindDevice(TSession& session, const TPlanRow& row, TTarget& target) {
-  try {
-    return ReadParameterBlock(session.Line(row.port, target.baudIndex), target);
-  } catch (const TDeviceFault& fault) {
-    if (fault.Kind != TFaultKind::NoAnswer || !row.wanted.Moves()) throw;
-    const TTarget moved = row.wanted.Moved(target);
-    try {
-      TBlockReading reading = ReadParameterBlock(session.Line(row.port, moved.baudIndex), moved);
-      target = moved;
-      return reading;
-    } catch (const TDeviceFault&) {
-      throw fault;  // the first fault names where the plan said the device is
-    }
-  }
-}
-
-void ApplyRow(TSession& session, const TPlanRow& row, TRowResult& outcome) {
-  TTarget target{row.address, row.baudIndex, session.Options().timeout, {}};
-  const TBlockReading current = FindDevice(session, row, target);
-  outcome.writes = PlanWrites(row.wanted, &current.block);
-  if (outcome.writes.empty()) {
-    outcome.end = TRowEnd::Unchanged;
-    outcome.block = current.block;
-    return;
-  }
-  const TBlockReading after =
-      CarryOut(session.Line(row.port, target.baudIndex), target, outcome.writes, row.wanted, {},
-               [&](const std::string& warning) { outcome.warnings.push_back(warning); });
-  outcome.end = TRowEnd::Changed;
-  outcome.block = after.block;
-}
-
-// A row carried out, its failure (of the device or of the port) kept as its result.
-TRowResult TryRow(TSession& session, const TPlanRow& row) {
-  TRowResult outcome;
-  try {
-    ApplyRow(session, row, outcome);
-  } catch (const TDeviceFault& fault) {
-    outcome.reason = fault.what();
-    outcome.faultKind = FaultKindName(fault.Kind);
-  } catch (const EComPort& failure) {
-    outcome.reason = PortFailureText(row.port, failure, failure.SystemErrorCode);
-    outcome.faultKind = "port";
-    outcome.portFailed = true;
-  }
-  return outcome;
 }
 
 // The plan file, read and checked whole. Throws EUsage when it cannot be read.
@@ -148,8 +89,22 @@ TExitStatus ReportPlanErrors(const TCommon& common, const std::string& file, con
   return TExitStatus::Usage;
 }
 
-// The rows of a plan carried out one by one, each reported as it ends, and the summary.
-class TApplication {
+// A failed row's fault kind (as --json names it) and its reason; no kind when it did not fail.
+std::pair<const char*, std::string> FaultOf(const TPlanRow& row, const TRowResult& outcome) {
+  if (outcome.fault) return {FaultKindName(outcome.fault->Kind), outcome.fault->what()};
+  if (outcome.portFailure) {
+    try {
+      std::rethrow_exception(outcome.portFailure);
+    } catch (const EComPort& failure) {
+      return {"port", PortFailureText(row.port, failure, failure.SystemErrorCode)};
+    }
+  }
+  return {nullptr, {}};
+}
+
+// The rows of a plan as they end, each a line (or a failure on standard error with -q or --json)
+// and an entry in the one JSON document, and the summary.
+class TApplication : public TApplyObserver {
  public:
   TApplication(TSession& session, const std::string& file, bool stopOnError)
       : session_(session), file_(file), stopOnError_(stopOnError) {
@@ -157,28 +112,25 @@ class TApplication {
   }
 
   void Run(const std::vector<TPlanRow>& rows) {
-    for (const TPlanRow& row : rows) {
-      const TRowResult outcome = TryRow(session_, row);
-      if (outcome.portFailed) portFailed_ = true;
-      Report(row, outcome);
-      if (outcome.end == TRowEnd::Failed && stopOnError_) break;
-    }
+    tally_ = Apply(session_.Lines(), rows, {session_.Options().timeout, stopOnError_}, *this,
+                   StopToken());
   }
 
   TExitStatus Summarise(unsigned rows) {
-    const unsigned skipped = rows - changed_ - unchanged_ - failed_;
+    const unsigned skipped = rows - tally_.changed - tally_.unchanged - tally_.failed;
     json_.EndArray().Key("summary").BeginObject();
-    json_.Member("rows", rows).Member("changed", changed_).Member("unchanged", unchanged_);
-    json_.Member("failed", failed_).Member("not_tried", skipped).EndObject().EndObject();
+    json_.Member("rows", rows).Member("changed", tally_.changed);
+    json_.Member("unchanged", tally_.unchanged);
+    json_.Member("failed", tally_.failed).Member("not_tried", skipped).EndObject().EndObject();
     session_.Emit(json_.Text());
     session_.Say(Format(Tr("%u rows: %u changed, %u unchanged, %u failed, %u not tried"), rows,
-                        changed_, unchanged_, failed_, skipped));
-    if (portFailed_) return TExitStatus::PortFailed;
-    return failed_ + skipped == 0 ? TExitStatus::Done : TExitStatus::DeviceFailed;
+                        tally_.changed, tally_.unchanged, tally_.failed, skipped));
+    if (tally_.portFailed) return TExitStatus::PortFailed;
+    return tally_.failed + skipped == 0 ? TExitStatus::Done : TExitStatus::DeviceFailed;
   }
 
- private:
-  void Report(const TPlanRow& row, const TRowResult& outcome) {
+  void RowEnded(const TPlanRow& row, const TRowResult& outcome) override {
+    const auto [faultKind, reason] = FaultOf(row, outcome);
     json_.BeginObject().Member("line", row.line).Member("port", row.port);
     json_.Member("address", unsigned{row.address});
     json_.Member("rate", unsigned{BaudTable[row.baudIndex]});
@@ -193,9 +145,9 @@ class TApplication {
       json_.Key("block");
       WriteBlockJson(json_, *outcome.block);
     }
-    if (outcome.faultKind) {
+    if (faultKind) {
       json_.Key("error");
-      WriteErrorJson(json_, outcome.faultKind, outcome.reason);
+      WriteErrorJson(json_, faultKind, reason);
     }
     json_.EndObject();
 
@@ -204,17 +156,14 @@ class TApplication {
     for (const std::string& warning : outcome.warnings)
       session_.Warn(Format(Tr("%s: warning: %s"), where.c_str(), warning.c_str()));
     if (outcome.end == TRowEnd::Unchanged) {
-      ++unchanged_;
       session_.Say(Format(Tr("%s: unchanged"), where.c_str()));
     } else if (outcome.end == TRowEnd::Changed) {
-      ++changed_;
       std::string writes;
       for (const TWrite& write : outcome.writes)
         writes += (writes.empty() ? "" : ", ") + WriteText(write);
       session_.Say(Format(Tr("%s: changed (%s)"), where.c_str(), writes.c_str()));
     } else {
-      ++failed_;
-      const std::string line = Format(Tr("%s: failed: %s"), where.c_str(), outcome.reason.c_str());
+      const std::string line = Format(Tr("%s: failed: %s"), where.c_str(), reason.c_str());
       // A failure is reported even with -q.
       if (session_.Options().quiet || session_.Options().json) {
         std::cerr << line << '\n';
@@ -224,14 +173,12 @@ class TApplication {
     }
   }
 
+ private:
   TSession& session_;
   const std::string& file_;
   const bool stopOnError_;
   TJsonWriter json_;
-  unsigned changed_ = 0;
-  unsigned unchanged_ = 0;
-  unsigned failed_ = 0;
-  bool portFailed_ = false;
+  TApplyTally tally_;
 };
 
 }  // namespace

@@ -1,11 +1,12 @@
 // read, on, off and set: one device at one address.
+#include "bus/device_requests.h"
+#include "bus/messages.h"
+#include "bus/settings_writer.h"
 #include "cli/block_text.h"
 #include "cli/commands.h"
-#include "cli/device_requests.h"
 #include "cli/json_writer.h"
-#include "cli/messages.h"
 #include "cli/session.h"
-#include "cli/settings_writer.h"
+#include "cli/setting_options.h"
 #include "protocol/baud_rates.h"
 #include "protocol/registers.h"
 
@@ -103,13 +104,14 @@ TWantedSettings ReadWanted(const TArguments& arguments) {
   TWantedSettings wanted;
   for (std::size_t i = 0; i < kSettingCount; ++i) {
     const TSetting& setting = kSettings[i];
-    const auto text = arguments.Value(setting.option);
+    const std::string_view option = kSettingOptions[i].longName;
+    const auto text = arguments.Value(option);
     if (!text) continue;
     if (!(wanted.values[i] = setting.parse(*text)))
-      throw EUsage(setting.fault(std::string("--") + setting.option, *text));
+      throw EUsage(setting.fault("--" + std::string(option), *text));
   }
   if (wanted.Empty())
-    throw EUsage(Format(Tr("nothing to set: give %s"), SettingNames(true).c_str()));
+    throw EUsage(Format(Tr("nothing to set: give %s"), SettingOptionNames().c_str()));
   return wanted;
 }
 

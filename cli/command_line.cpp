@@ -1,7 +1,7 @@
 #include "cli/command_line.h"
 
-#include "cli/messages.h"
-#include "cli/values.h"
+#include "bus/messages.h"
+#include "bus/values.h"
 
 TArguments::TArguments(TWords words, std::span<const TOptionSpec> specs) {
   for (std::size_t i = 0; i < words.size(); ++i) {

@@ -1,18 +1,15 @@
 // monitor: listens to a line that another master drives, and never sends: each frame with its
 // time and CRC verdict, requests paired with their replies and decoded, a summary per address.
 #include <algorithm>
-#include <array>
 #include <ctime>
 
+#include "bus/listen.h"
+#include "bus/messages.h"
+#include "bus/values.h"
 #include "cli/commands.h"
 #include "cli/json_writer.h"
-#include "cli/line_decoder.h"
-#include "cli/line_frames.h"
-#include "cli/messages.h"
 #include "cli/platform.h"
-#include "cli/reply_framing.h"
 #include "cli/session.h"
-#include "cli/values.h"
 #include "protocol/baud_rates.h"
 #include "protocol/traffic_lines.h"
 
@@ -45,21 +42,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// What the listener cannot tell apart: its own wake-ups and the adapter's hand-over.
-constexpr std::chrono::microseconds kTolerance{2000};
-// The longest the listener sleeps without looking at Ctrl-C and the clock.
-constexpr std::chrono::milliseconds kLongestWait{100};
-// The longest it sleeps through a frame under way.
-constexpr std::chrono::microseconds kLongestNap{20000};
-
-struct TMonitorOptions {
-  unsigned count = 0;  // 0: no limit
-  std::optional<std::chrono::milliseconds> duration;
-  std::optional<std::chrono::milliseconds> gap;  // --gap given
-};
-
-TMonitorOptions ReadMonitorOptions(const TArguments& arguments) {
-  TMonitorOptions options;
+TListenPlan ReadMonitorOptions(const TArguments& arguments) {
+  TListenPlan options;
   if (const auto text = arguments.Value("count")) {
     const auto value = ParseNumber(*text, 1, 100'000'000);
     if (!value) throw EUsage(Format(Tr("--count '%s' is not a number 1 or more"), text->c_str()));
@@ -80,58 +64,20 @@ double Median(std::vector<double> values) {
   return values.empty() ? 0.0 : values[values.size() / 2];
 }
 
-class TMonitor {
+// The output of listening: a line (or a JSON object line) for each frame and event, and the
+// summary with a row per address.
+class TMonitor : public TListenObserver {
  public:
-  TMonitor(TSession& session, TDeviceLine& line, const TMonitorOptions& options)
+  TMonitor(TDeviceLine& line, TSession& session, const TListenPlan& options)
       : session_(session),
-        line_(line),
-        options_(options),
-        rate_(BaudTable[session.Options().baudIndex]),
-        finder_(rate_, CutSilence(options, rate_, line.AdapterLatency()), kTolerance,
-                line.AdapterLatency().value_or(kAssumedAdapterLatency)),
-        decoder_(session.Options().baudIndex),
-        started_(Clock::now()),
+        listen_(line, options, *this),
         wallStarted_(std::chrono::system_clock::now()) {}
 
-  void Run() {
-    std::array<std::uint8_t, 4096> buffer{};
-    for (;;) {
-      const Clock::time_point now = Clock::now();
-      if (StopRequested()) break;
-      if (options_.duration && now >= started_ + *options_.duration) break;
-      if (options_.count != 0 && frames_ >= options_.count && !decoder_.Waiting()) break;
-      Clock::time_point until = now + kLongestWait;
-      if (const auto cut = finder_.CutAt()) until = std::min(until, *cut);
-      if (const auto timeout = decoder_.NextTimeout()) until = std::min(until, *timeout);
-      if (options_.duration) until = std::min(until, started_ + *options_.duration);
-      const auto wait = std::max(std::chrono::milliseconds(1),
-                                 std::chrono::ceil<std::chrono::milliseconds>(until - now));
-      const int count = line_.Listen(buffer.data(), static_cast<int>(buffer.size()), wait);
-      const Clock::time_point at = Clock::now();
-      const std::vector<TLineFrame> frames =
-          count > 0 ? finder_.Feed(buffer.data(), static_cast<std::size_t>(count), at)
-                    : finder_.Idle(at);
-      for (const TLineFrame& frame : frames)
-        Take(frame);
-      for (const TLineEvent& event : decoder_.Idle(at))
-        Show(event);
-      // A frame that has begun and whose length is known needs its line time: sleep through
-      // most of it instead of waking for every byte (the bytes wait in the driver meanwhile).
-      if (const std::size_t due = finder_.BytesStillDue(); due >= 4) {
-        PauseUnlessStopped(std::chrono::duration_cast<std::chrono::milliseconds>(
-            std::min<std::chrono::microseconds>(finder_.CharTime() * static_cast<long>(due - 2),
-                                                kLongestNap)));
-      }
-    }
-    // What is held when the listening ends is cut as the silence would cut it.
-    for (const TLineFrame& frame : finder_.Idle(Clock::now() + std::chrono::hours(1)))
-      Take(frame);
-    decoder_.Finish();
-  }
+  void Run() { listen_.Run(StopToken()); }
 
   TExitStatus Summarise() {
-    const TLineTally& tally = decoder_.Tally();
-    const double seconds = std::chrono::duration<double>(Clock::now() - started_).count();
+    const TLineTally& tally = listen_.Tally();
+    const double seconds = std::chrono::duration<double>(Clock::now() - listen_.Started()).count();
     session_.Say(Format(Tr("%u frames in %.1f s: %u garbled, %u too close, %u replies without a "
                            "request, %u of other functions, %u requests left open%s"),
                         tally.frames, seconds, tally.garbled, tally.tooClose, tally.unsolicited,
@@ -171,27 +117,10 @@ class TMonitor {
   }
 
  private:
-  // Beyond the 3.5 characters of the rate, the silence that ends a frame (FrameGap): a USB
-  // adapter hands the bytes over at the ticks of its latency timer, and a busy machine late.
-  // Frames end by their function, length and CRC, so this only delays the verdict on bytes that
-  // form no frame. A --gap under the adapter's latency is raised to it.
-  static std::chrono::microseconds CutSilence(const TMonitorOptions& options, std::uint32_t rate,
-                                              std::optional<std::chrono::milliseconds> latency) {
-    if (options.gap) return FrameGap(options.gap, latency);
-    return std::chrono::microseconds((35'000'000 + rate - 1) / rate) +
-           FrameGap(std::nullopt, latency);
-  }
-
-  void Take(const TLineFrame& frame) {
-    ++frames_;
-    for (const TLineEvent& event : decoder_.Take(frame))
-      Show(event);
-  }
-
   std::string TimeOf(Clock::time_point at) const {
     const auto wall =
         wallStarted_ +
-        std::chrono::duration_cast<std::chrono::system_clock::duration>(at - started_);
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(at - listen_.Started());
     const std::time_t seconds = std::chrono::system_clock::to_time_t(wall);
     const auto millis =
         std::chrono::duration_cast<std::chrono::milliseconds>(wall.time_since_epoch()).count() %
@@ -201,11 +130,11 @@ class TMonitor {
     return Format("%s.%03lld", text, static_cast<long long>(millis));
   }
 
-  void Show(const TLineEvent& event) {
+  void Event(const TLineEvent& event) override {
     const std::string time = TimeOf(event.at);
     const bool frame = event.kind != TLineEvent::TKind::NoAnswer;
     const double silenceMs =
-        std::chrono::duration<double, std::milli>(finder_.FrameSilence()).count();
+        std::chrono::duration<double, std::milli>(listen_.FrameSilence()).count();
     // Padded by characters, so that a translated verdict lines up too.
     const char* verdict = !frame ? "" : event.crcOk ? Tr("CRC ok") : Tr("CRC error");
     std::string line =
@@ -219,7 +148,7 @@ class TMonitor {
 
     TJsonWriter json;
     json.BeginObject().Member("time", time);
-    json.Key("t").Number(std::chrono::duration<double>(event.at - started_).count(), 4);
+    json.Key("t").Number(std::chrono::duration<double>(event.at - listen_.Started()).count(), 4);
     json.Member("kind", EventKindName(event.kind));
     if (frame) {
       json.Member("crc", event.crcOk ? "ok" : "error");
@@ -237,27 +166,21 @@ class TMonitor {
   }
 
   TSession& session_;
-  TDeviceLine& line_;
-  const TMonitorOptions& options_;
-  const std::uint32_t rate_;
-  TFrameFinder finder_;
-  TLineDecoder decoder_;
-  const Clock::time_point started_;
+  TListen listen_;
   const std::chrono::system_clock::time_point wallStarted_;
-  unsigned frames_ = 0;
 };
 
 }  // namespace
 
 TExitStatus RunMonitor(const TInvocation& invocation) {
-  const TMonitorOptions options = ReadMonitorOptions(invocation.arguments);
+  const TListenPlan options = ReadMonitorOptions(invocation.arguments);
   InstallStopHandler();
   return RunReporting(invocation.common, [&](TSession& session) {
     TDeviceLine& line = session.Line();
     session.Warn(Format(Tr("listening on %s at %u Bd, sending nothing; Ctrl-C ends with a "
                            "summary"),
                         session.Options().port.c_str(), BaudTable[session.Options().baudIndex]));
-    TMonitor monitor(session, line, options);
+    TMonitor monitor(line, session, options);
     monitor.Run();
     return monitor.Summarise();
   });

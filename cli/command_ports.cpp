@@ -2,9 +2,9 @@
 #include <algorithm>
 #include <iostream>
 
+#include "bus/messages.h"
 #include "cli/commands.h"
 #include "cli/json_writer.h"
-#include "cli/messages.h"
 #include "cli/port_shown.h"
 #include "cli/session.h"
 #include "serial/port_discovery.h"

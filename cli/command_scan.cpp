@@ -1,17 +1,16 @@
 // scan: every device of the family on the line, at one rate, a list of rates, or all eight.
 #include <iostream>
-#include <set>
 
+#include "bus/device_requests.h"
+#include "bus/messages.h"
+#include "bus/scan.h"
+#include "bus/values.h"
 #include "cli/block_text.h"
 #include "cli/commands.h"
-#include "cli/device_requests.h"
 #include "cli/json_writer.h"
-#include "cli/messages.h"
 #include "cli/platform.h"
 #include "cli/progress_bar.h"
 #include "cli/session.h"
-#include "cli/values.h"
-#include "network/network_port_name.h"
 #include "protocol/baud_rates.h"
 #include "protocol/device_models.h"
 #include "protocol/frame.h"
@@ -77,11 +76,6 @@ std::uint8_t ReadBound(const TArguments& arguments, const char* option, std::uin
   return *value;
 }
 
-// Nominal time of a fruitless probe: the wait plus the request on the line (10 bits a byte).
-double ProbeSeconds(std::chrono::milliseconds delay, std::uint8_t baudIndex) {
-  return static_cast<double>(delay.count()) / 1000.0 + kRequestLength * 10.0 / BaudTable[baudIndex];
-}
-
 struct TScanOptions {
   std::vector<std::uint8_t> rates;
   std::uint8_t from = kLowestAddress;
@@ -104,11 +98,11 @@ TScanOptions ReadScanOptions(const TArguments& arguments) {
   return scan;
 }
 
-// One scan: the probes address by address and rate by rate, each result reported as it comes
-// (a line, or a JSON object line), the progress bar between them, the summary at the end.
-class TScan {
+// One scan's output: each result as it comes (a line, or a JSON object line), the progress bar
+// between them, the summary at the end.
+class TScanReport : public TScanObserver {
  public:
-  TScan(TSession& session, const TScanOptions& options)
+  TScanReport(TSession& session, const TScanOptions& options)
       : session_(session), options_(options), started_(std::chrono::steady_clock::now()) {
     showBar_ = StderrIsTerminal() && !session.Options().quiet;
     session_.BeforeOutput = [this] {
@@ -117,30 +111,21 @@ class TScan {
   }
 
   void Run() {
-    // Through a raw TCP port every probe goes at the gateway's rate, so a list of rates would
-    // find the same devices once for each: scan once, at the rate of -r.
-    const std::string& port = session_.Options().port;
-    if (!RateReachesLine(port) && options_.rates.size() > 1) {
-      session_.Warn(Format(Tr("%s: the rate does not reach the line through a raw TCP port: the "
-                              "gateway's rate applies; scanning once, at %s Bd"),
-                           port.c_str(), BaudText(session_.Options().baudIndex)));
-      options_.rates = {session_.Options().baudIndex};
-    }
-    for (std::size_t r = 0; r < options_.rates.size() && !stopped_; ++r) {
-      TDeviceLine& line = session_.Line(session_.Options().port, options_.rates[r]);
-      for (unsigned address = options_.from; address <= options_.to && !stopped_; ++address) {
-        if (StopRequested()) {
-          stopped_ = true;
-          break;
-        }
-        ShowProgress(r, address);
-        try {
-          Report(line, options_.rates[r], ProbeOnceMore(line, address));
-        } catch (const TDeviceFault&) {
-          session_.BeforeOutput();  // the bar goes before the message (an echoing adapter)
-          throw;
-        }
-      }
+    const TCommon& common = session_.Options();
+    TScanPlan plan;
+    plan.port = common.port;
+    plan.rates = options_.rates;
+    plan.from = options_.from;
+    plan.to = options_.to;
+    plan.delay = options_.delay;
+    plan.blockTimeout = common.timeout;
+    plan.firstOnly = options_.firstOnly;
+    plan.rateOfRawPort = common.baudIndex;
+    try {
+      tally_ = Scan(session_.Lines(), std::move(plan), *this, StopToken());
+    } catch (const TDeviceFault&) {
+      session_.BeforeOutput();  // the bar goes before the message (an echoing adapter)
+      throw;
     }
     session_.BeforeOutput();
   }
@@ -149,67 +134,30 @@ class TScan {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
     TJsonWriter json;
-    json.BeginObject().Member("event", "end").Member("found", found_).Member("other", others_);
-    json.Member("probes", probes_).Key("seconds").Number(seconds, 3);
+    json.BeginObject().Member("event", "end").Member("found", tally_.found);
+    json.Member("other", tally_.others);
+    json.Member("probes", tally_.probes).Key("seconds").Number(seconds, 3);
     json.Member("stopped", StopRequested());
     session_.Emit(json.EndObject().Text());
     session_.Say(Format(Tr("%u of the family found, %u of other families; %u probes in %.1f s%s"),
-                        found_, others_, probes_, seconds,
+                        tally_.found, tally_.others, tally_.probes, seconds,
                         StopRequested() ? Tr(" (stopped)") : ""));
-    if (found_ > 0) return TExitStatus::Done;
+    if (tally_.found > 0) return TExitStatus::Done;
     Complain(Tr("no device of the family answered"));
     return TExitStatus::DeviceFailed;
   }
 
- private:
-  // Somebody is there but the reply was damaged (noise, or a reply cut by a pause within it):
-  // asks once more before calling it garbled.
-  TProbeResult ProbeOnceMore(TDeviceLine& line, unsigned address) {
-    const auto to = static_cast<std::uint8_t>(address);
-    TProbeResult result = Probe(line, to, options_.delay);
-    ++probes_;
-    if (result.kind == TProbeResult::TKind::Garbled) {
-      result = Probe(line, to, options_.delay);
-      ++probes_;
-    }
-    return result;
-  }
-
-  void ShowProgress(std::size_t r, unsigned address) {
+  void Progress(const TScanProgress& at) override {
     if (!showBar_) return;
-    const std::vector<std::uint8_t>& rates = options_.rates;
-    const unsigned perRate = unsigned{options_.to} - options_.from + 1u;
-    double left = (options_.to - address + 1) * ProbeSeconds(options_.delay, rates[r]);
-    for (std::size_t later = r + 1; later < rates.size(); ++later)
-      left += perRate * ProbeSeconds(options_.delay, rates[later]);
-    const TProgress progress{probes_,
-                             perRate * static_cast<unsigned>(rates.size()),
-                             address,
-                             BaudTable[rates[r]],
-                             static_cast<unsigned>(r + 1),
-                             static_cast<unsigned>(rates.size()),
-                             std::chrono::seconds(static_cast<long long>(left + 0.5))};
+    const TProgress progress{at.probes,     at.total, at.address, BaudTable[at.baudIndex],
+                             at.rateNumber, at.rates, at.left};
     std::cerr << bar_.Draw(ProgressLine(progress, TerminalColumns())) << std::flush;
   }
 
-  void Report(TDeviceLine& line, std::uint8_t baudIndex, const TProbeResult& result) {
-    switch (result.kind) {
-      case TProbeResult::TKind::Silent:
-        break;
-      case TProbeResult::TKind::Garbled:
-        ReportGarbled(result, BaudTable[baudIndex]);
-        break;
-      case TProbeResult::TKind::Other:
-        if (reported_.insert({result.address, baudIndex}).second) ReportOther(result, baudIndex);
-        break;
-      case TProbeResult::TKind::Family:
-        if (reported_.insert({result.address, baudIndex}).second)
-          ReportFound(line, result, baudIndex);
-        break;
-    }
-  }
+  void Warning(const std::string& line) override { session_.Warn(line); }
 
-  void ReportGarbled(const TProbeResult& result, unsigned rate) {
+  void Garbled(const TProbeResult& result, std::uint8_t baudIndex) override {
+    const unsigned rate = BaudTable[baudIndex];
     session_.Warn(Format(Tr("garbled reply at address %u, %u Bd (CRC error): %s"),
                          unsigned{result.address}, rate,
                          ReplyLines(result.bytes.data(), result.bytes.size())[0].c_str()));
@@ -219,8 +167,7 @@ class TScan {
     session_.Emit(json.EndObject().Text());
   }
 
-  void ReportOther(const TProbeResult& result, std::uint8_t baudIndex) {
-    ++others_;
+  void OtherFamily(const TProbeResult& result, std::uint8_t baudIndex) override {
     const unsigned rate = BaudTable[baudIndex];
     TJsonWriter json;
     json.BeginObject().Member("event", "other").Member("address", unsigned{result.address});
@@ -241,51 +188,35 @@ class TScan {
                         unsigned{result.address}, rate, what.c_str()));
   }
 
-  void ReportFound(TDeviceLine& line, const TProbeResult& result, std::uint8_t baudIndex) {
-    ++found_;
-    const unsigned rate = BaudTable[baudIndex];
+  void Found(const TFind& find) override {
+    const unsigned rate = BaudTable[find.baudIndex];
     TJsonWriter json;
     json.BeginObject().Member("event", "found");
-    json.Member("address", unsigned{result.address}).Member("rate", rate);
-    json.Member("model", ModelName(result.id)).Member("id", result.id);
+    json.Member("address", unsigned{find.address}).Member("rate", rate);
+    json.Member("model", ModelName(find.id)).Member("id", find.id);
     std::string details;
-    try {
-      const TBlockReading reading =
-          ReadBlockOnceMore(line, {result.address, baudIndex, session_.Options().timeout, {}});
+    if (find.reading) {
       json.Key("block");
-      WriteBlockJson(json, reading.block);
-      details = BlockSummary(reading.block);
-    } catch (const TDeviceFault& fault) {
+      WriteBlockJson(json, find.reading->block);
+      details = BlockSummary(find.reading->block);
+    } else {
+      const char* fault = find.blockFault ? find.blockFault->what() : "";
       json.Key("block").Null();
-      json.Member("block_error", fault.what());
-      details = Format(Tr("parameter block not read: %s"), fault.what());
+      json.Member("block_error", fault);
+      details = Format(Tr("parameter block not read: %s"), fault);
     }
     session_.Emit(json.EndObject().Text());
-    session_.Say(Format(Tr("found %s at address %u, %u Bd: %s"), ModelName(result.id),
-                        unsigned{result.address}, rate, details.c_str()));
-    if (options_.firstOnly) stopped_ = true;
+    session_.Say(Format(Tr("found %s at address %u, %u Bd: %s"), ModelName(find.id),
+                        unsigned{find.address}, rate, details.c_str()));
   }
 
-  // The block of a find, asked for once more after a CRC error, as a probe is.
-  static TBlockReading ReadBlockOnceMore(TDeviceLine& line, const TTarget& target) {
-    try {
-      return ReadParameterBlock(line, target);
-    } catch (const TDeviceFault& fault) {
-      if (fault.Kind != TFaultKind::CrcError) throw;
-      return ReadParameterBlock(line, target);
-    }
-  }
-
+ private:
   TSession& session_;
-  TScanOptions options_;  // a copy: a raw network port narrows its rates
+  const TScanOptions& options_;
   const std::chrono::steady_clock::time_point started_;
   bool showBar_ = false;
   TProgressBar bar_{StderrTakesEscapes()};
-  bool stopped_ = false;
-  unsigned probes_ = 0;
-  unsigned found_ = 0;
-  unsigned others_ = 0;
-  std::set<std::pair<unsigned, unsigned>> reported_;  // (address, rate index)
+  TScanTally tally_;
 };
 
 }  // namespace
@@ -294,7 +225,7 @@ TExitStatus RunScan(const TInvocation& invocation) {
   const TScanOptions options = ReadScanOptions(invocation.arguments);
   InstallStopHandler();
   return RunReporting(invocation.common, [&](TSession& session) {
-    TScan scan(session, options);
+    TScanReport scan(session, options);
     scan.Run();
     return scan.Summarise();
   });

@@ -1,8 +1,9 @@
 // The table of the subcommands and the overview help made from it.
+#include "bus/messages.h"
+#include "bus/settings.h"
 #include "cli/commands.h"
 #include "cli/help_texts.h"
-#include "cli/messages.h"
-#include "cli/settings.h"
+#include "cli/setting_options.h"
 
 namespace {
 

@@ -3,16 +3,16 @@
 #include <algorithm>
 #include <ctime>
 #include <iostream>
-#include <map>
 
+#include "bus/device_requests.h"
+#include "bus/messages.h"
+#include "bus/values.h"
+#include "bus/watch.h"
 #include "cli/block_text.h"
 #include "cli/commands.h"
-#include "cli/device_requests.h"
 #include "cli/json_writer.h"
-#include "cli/messages.h"
 #include "cli/platform.h"
 #include "cli/session.h"
-#include "cli/values.h"
 #include "protocol/baud_rates.h"
 #include "serial/com_exception.h"
 
@@ -31,8 +31,7 @@ end of --count) prints a summary of answers, errors and reply times.
 
 namespace {
 
-std::string Now() {
-  const auto now = std::chrono::system_clock::now();
+std::string TimeText(std::chrono::system_clock::time_point now) {
   const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
   const auto millis =
       std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
@@ -41,14 +40,9 @@ std::string Now() {
   return Format("%s.%03lld", text, static_cast<long long>(millis));
 }
 
-struct TWatchOptions {
-  unsigned count = 0;  // 0: until stopped
-  std::chrono::milliseconds interval{1000};
-};
-
 // watch's own options. Throws EUsage.
-TWatchOptions ReadWatchOptions(const TArguments& arguments) {
-  TWatchOptions watch;
+TWatchPlan ReadWatchOptions(const TArguments& arguments) {
+  TWatchPlan watch;
   if (const auto text = arguments.Value("count")) {
     const auto value = ParseNumber(*text, 1, 100'000'000);
     if (!value) throw EUsage(Format(Tr("--count '%s' is not a number 1 or more"), text->c_str()));
@@ -58,16 +52,16 @@ TWatchOptions ReadWatchOptions(const TArguments& arguments) {
   return watch;
 }
 
-// The reads of one watch: a line each, and an entry each in the session's JSON document (begun
-// here, so that a port failure ends it with the summary and the error).
-class TWatch {
+// The output of one watch: a line for each read, and an entry each in the session's JSON
+// document (begun here, so that a port failure ends it with the summary and the error).
+class TWatchReport : public TWatchObserver {
  public:
-  TWatch(TSession& session, TDeviceLine& line, const TWatchOptions& options)
+  TWatchReport(TSession& session, TDeviceLine& line, const TWatchPlan& plan)
       : session_(session),
-        line_(line),
-        options_(options),
-        target_{
-            session.Options().address, session.Options().baudIndex, session.Options().timeout, {}},
+        watch_(
+            line,
+            {session.Options().address, session.Options().baudIndex, session.Options().timeout, {}},
+            plan, *this),
         json_(session.BeginDocument()) {
     const TCommon& common = session.Options();
     json_.Member("port", common.port).Member("address", unsigned{common.address});
@@ -79,13 +73,7 @@ class TWatch {
   // Reads until --count or a stop; a port failure ends the reads with their summary and leaves.
   void Run() {
     try {
-      while (!StopRequested() && (options_.count == 0 || reads_ < options_.count)) {
-        if (reads_ > 0) {
-          PauseUnlessStopped(options_.interval);
-          if (StopRequested()) break;
-        }
-        ReadOnce();
-      }
+      watch_.Run(StopToken());
     } catch (const EComPort&) {
       json_.CloseTo(readsDepth_);  // the read the port failed in
       Summarise();
@@ -95,20 +83,21 @@ class TWatch {
 
   // The summary line and the document's "summary"; 0 when every read was answered, else 1.
   TExitStatus Summarise() {
-    const unsigned errors = reads_ - static_cast<unsigned>(times_.size());
+    const TWatchTally& tally = watch_.Tally();
+    const unsigned errors = tally.Errors();
     std::string line =
-        Format(Tr("%u reads: %zu answers, %u errors"), reads_, times_.size(), errors);
-    if (!errorsByKind_.empty()) {
+        Format(Tr("%u reads: %zu answers, %u errors"), tally.reads, tally.replyMs.size(), errors);
+    if (!tally.faultsByKind.empty()) {
       std::string kinds;
-      for (const auto& [kind, number] : errorsByKind_)
+      for (const auto& [kind, number] : tally.faultsByKind)
         kinds += (kinds.empty() ? "" : ", ") + Format("%s %u", kind.c_str(), number);
       line += " (" + kinds + ")";
     }
-    std::vector<double> sorted = times_;
+    std::vector<double> sorted = tally.replyMs;
     std::sort(sorted.begin(), sorted.end());
     json_.EndArray();
     json_.Key("summary").BeginObject();
-    json_.Member("reads", reads_).Member("answers", static_cast<unsigned>(times_.size()));
+    json_.Member("reads", tally.reads).Member("answers", static_cast<unsigned>(sorted.size()));
     json_.Member("errors", errors);
     if (!sorted.empty()) {
       const double median = sorted[sorted.size() / 2];
@@ -123,17 +112,17 @@ class TWatch {
     return errors == 0 ? TExitStatus::Done : TExitStatus::DeviceFailed;
   }
 
- private:
-  void ReadOnce() {
-    ++reads_;
-    const std::string at = Now();
-    json_.BeginObject().Member("n", reads_).Member("time", at);
-    try {
-      const TBlockReading reading = ReadParameterBlock(line_, target_);
+  void ReadBegins(unsigned number, std::chrono::system_clock::time_point at) override {
+    at_ = TimeText(at);
+    json_.BeginObject().Member("n", number).Member("time", at_);
+  }
+
+  void ReadEnded(const TWatchRead& read) override {
+    if (read.reading) {
+      const TBlockReading& reading = *read.reading;
       const std::vector<std::string> changed =
-          previous_ ? ChangedFields(*previous_, reading.block) : std::vector<std::string>{};
-      times_.push_back(reading.replyTime.count());
-      session_.Say(Format(Tr("%s  #%-4u %s   %.1f ms"), at.c_str() + 11, reads_,
+          read.previous ? ChangedFields(*read.previous, reading.block) : std::vector<std::string>{};
+      session_.Say(Format(Tr("%s  #%-4u %s   %.1f ms"), at_.c_str() + 11, read.number,
                           BlockSummary(reading.block, changed).c_str(), reading.replyTime.count()));
       json_.Key("ms").Number(reading.replyTime.count(), 2);
       json_.Key("block");
@@ -142,38 +131,33 @@ class TWatch {
       for (const std::string& field : changed)
         json_.String(field);
       json_.EndArray();
-      previous_ = reading.block;
-    } catch (const TDeviceFault& fault) {
-      ++errorsByKind_[FaultKindName(fault.Kind)];
-      session_.Say(Format("%s  #%-4u %s", at.c_str() + 11, reads_, fault.what()));
+    } else if (read.fault) {
+      const TDeviceFault& fault = *read.fault;
+      session_.Say(Format("%s  #%-4u %s", at_.c_str() + 11, read.number, fault.what()));
       json_.Key("error");
       WriteErrorJson(json_, FaultKindName(fault.Kind), fault.what());
     }
     json_.EndObject();
   }
 
+ private:
   TSession& session_;
-  TDeviceLine& line_;
-  const TWatchOptions& options_;
-  const TTarget target_;
+  TWatch watch_;
   TJsonWriter& json_;
   std::size_t readsDepth_ = 0;  // the depth of the document inside "reads"
-  std::vector<double> times_;
-  std::map<std::string, unsigned> errorsByKind_;
-  unsigned reads_ = 0;
-  std::optional<TParameterBlock> previous_;
+  std::string at_;              // the time of the read under way
 };
 
 }  // namespace
 
 TExitStatus RunWatch(const TInvocation& invocation) {
-  const TWatchOptions options = ReadWatchOptions(invocation.arguments);
+  const TWatchPlan options = ReadWatchOptions(invocation.arguments);
   InstallStopHandler();
   return RunReporting(invocation.common, [&](TSession& session) {
     // The port opens before the document begins: a port that cannot be opened gets the plain
     // error document.
     TDeviceLine& line = session.Line();
-    TWatch watch(session, line, options);
+    TWatchReport watch(session, line, options);
     watch.Run();
     const TExitStatus status = watch.Summarise();
     session.EmitDocument();

@@ -2,8 +2,8 @@
 
 #include <string_view>
 
+#include "bus/messages.h"
 #include "cli/help_texts_platform.h"
-#include "cli/messages.h"
 
 namespace {
 

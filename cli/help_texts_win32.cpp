@@ -1,6 +1,6 @@
+#include "bus/messages.h"
 #include "cli/help_texts.h"
 #include "cli/help_texts_platform.h"
-#include "cli/messages.h"
 
 const char kPortsUsage[] = N_(R"text(Usage: tarvi-cli ports [--json] [-q]
 Lists the serial ports of this machine in natural order (COM2 before COM10), with the driver,

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <optional>
+#include <stop_token>
 #include <string>
 
 // Makes the terminal show the program's UTF-8 output as it is (on Windows the console's output
@@ -29,6 +30,10 @@ int TerminalColumns();
 // Ctrl-C ends the program at once.
 void InstallStopHandler();
 bool StopRequested();
+// The same request as a stop token for the engine (bus/): requested from the signal's path a
+// moment after the flag is set, on a thread of its own (so that callbacks waiting on it may
+// lock), never from the signal handler itself.
+std::stop_token StopToken();
 
 // Sleeps for the given time, or less when a stop is requested meanwhile.
 void PauseUnlessStopped(std::chrono::milliseconds pause);

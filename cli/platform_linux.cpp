@@ -6,12 +6,16 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <pthread.h>
+
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <sstream>
+#include <thread>
 
-#include "cli/messages.h"
+#include "bus/messages.h"
 #include "cli/platform.h"
 #include "serial/port_discovery.h"
 #include "serial/serial_device.h"
@@ -21,12 +25,45 @@ namespace {
 std::atomic<bool> stopRequested{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "read in a signal handler");
 
+// The stop token's source, requested by the thread that waits on stopPipe: request_stop may
+// lock and run callbacks, which a signal handler must not.
+std::stop_source& StopSource() {
+  static std::stop_source source;
+  return source;
+}
+int stopPipe[2] = {-1, -1};
+
 extern "C" void OnStopSignal(int signalNumber) {
   if (stopRequested.exchange(true)) {
     // The second request: the operator wants out now.
     signal(signalNumber, SIG_DFL);
     raise(signalNumber);
+    return;
   }
+  if (stopPipe[1] >= 0) {
+    const int saved = errno;
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = write(stopPipe[1], &byte, 1);
+    errno = saved;
+  }
+}
+
+// Starts the thread that turns the signal's byte on stopPipe into the token's request. It runs
+// with the stop signals blocked, so that they keep interrupting the main thread's pauses.
+void StartStopRelay() {
+  if (pipe(stopPipe) != 0) return;  // the flag alone then: the token is never requested
+  sigset_t stops, before;
+  sigemptyset(&stops);
+  sigaddset(&stops, SIGINT);
+  sigaddset(&stops, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stops, &before);
+  std::thread([] {
+    char byte = 0;
+    while (read(stopPipe[0], &byte, 1) < 0 && errno == EINTR) {
+    }
+    StopSource().request_stop();
+  }).detach();
+  pthread_sigmask(SIG_SETMASK, &before, nullptr);
 }
 
 }  // namespace
@@ -48,6 +85,8 @@ int TerminalColumns() {
 }
 
 void InstallStopHandler() {
+  static std::once_flag relay;
+  std::call_once(relay, StartStopRelay);
   struct sigaction action {};
   action.sa_handler = OnStopSignal;
   sigemptyset(&action.sa_mask);
@@ -58,6 +97,10 @@ void InstallStopHandler() {
 
 bool StopRequested() {
   return stopRequested.load();
+}
+
+std::stop_token StopToken() {
+  return StopSource().get_token();
 }
 
 void PauseUnlessStopped(std::chrono::milliseconds pause) {

@@ -2,8 +2,9 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <stop_token>
 
-#include "cli/messages.h"
+#include "bus/messages.h"
 #include "cli/platform.h"
 #include "serial/port_discovery.h"
 
@@ -17,6 +18,11 @@ HANDLE StopEvent() {
   return event;
 }
 
+std::stop_source& StopSource() {
+  static std::stop_source source;
+  return source;
+}
+
 // Runs on a thread of its own that the system starts for each console event.
 BOOL WINAPI OnConsoleEvent(DWORD event) {
   if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) {
@@ -28,6 +34,7 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
     return FALSE;
   }
   if (StopEvent() != nullptr) SetEvent(StopEvent());
+  StopSource().request_stop();
   return TRUE;
 }
 
@@ -115,6 +122,10 @@ void InstallStopHandler() {
 
 bool StopRequested() {
   return stopRequested.load();
+}
+
+std::stop_token StopToken() {
+  return StopSource().get_token();
 }
 
 void PauseUnlessStopped(std::chrono::milliseconds pause) {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "cli/messages.h"
+#include "bus/messages.h"
 
 std::string ProgressLine(const TProgress& progress, int columns) {
   const long long secondsLeft = progress.left.count();

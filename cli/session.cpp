@@ -2,35 +2,34 @@
 
 #include <iostream>
 
-#include "cli/device_requests.h"
-#include "cli/messages.h"
+#include "bus/device_requests.h"
+#include "bus/messages.h"
 #include "cli/platform.h"
 #include "network/network_port_name.h"
 #include "serial/com_exception.h"
 
-TSession::TSession(TCommon common) : common_(std::move(common)) {}
+TSession::TSession(TCommon common) : common_(std::move(common)), lines_(LineSettings()) {}
+
+TLineSetup TSession::LineSettings() {
+  TLineSetup settings;
+  if (common_.trace) {
+    settings.trace = [this](const std::string& text) {
+      if (BeforeOutput) BeforeOutput();
+      std::cerr << text << '\n' << std::flush;
+    };
+  }
+  settings.gap = common_.gap;
+  settings.echo = common_.echo;
+  settings.rs485 = common_.rs485;
+  settings.facts = {PortAdapterLatency, PortDriverName};
+  settings.warning = [this](const std::string& text) { Warn(text); };
+  return settings;
+}
 
 TSession::~TSession() = default;
 
 TDeviceLine& TSession::Line(const std::string& port, std::uint8_t baudIndex) {
-  auto& line = lines_[port];
-  if (!line) {
-    TDeviceLine::TTrace trace;
-    if (common_.trace) {
-      trace = [this](const std::string& text) {
-        if (BeforeOutput) BeforeOutput();
-        std::cerr << text << '\n' << std::flush;
-      };
-    }
-    auto opened =
-        std::make_unique<TDeviceLine>(port, trace, common_.gap, common_.echo, common_.rs485);
-    opened->OnWarning = [this](const std::string& text) { Warn(text); };
-    opened->Open(baudIndex);
-    line = std::move(opened);
-  } else if (line->Rate() != baudIndex) {
-    line->SetRate(baudIndex);
-  }
-  return *line;
+  return lines_.Line(port, baudIndex);
 }
 
 void TSession::Say(const std::string& line) const {

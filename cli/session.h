@@ -8,12 +8,11 @@
 
 #include <exception>
 #include <functional>
-#include <map>
-#include <memory>
 #include <string>
 
+#include "bus/device_line.h"
+#include "bus/lines.h"
 #include "cli/command_line.h"
-#include "cli/device_line.h"
 #include "cli/exit_status.h"
 #include "cli/json_writer.h"
 
@@ -28,6 +27,8 @@ class TSession {
   // Throws EComPort.
   TDeviceLine& Line(const std::string& port, std::uint8_t baudIndex);
   TDeviceLine& Line() { return Line(common_.port, common_.baudIndex); }
+  // The lines themselves, for the engine's whole-line work.
+  TLines& Lines() { return lines_; }
 
   // A line of the human output (standard output; not with --json or -q).
   void Say(const std::string& line) const;
@@ -48,8 +49,11 @@ class TSession {
   bool DocumentOpen() const { return documentOpen_; }
 
  private:
+  // How the session's lines are driven: its common options, its trace and warnings.
+  TLineSetup LineSettings();
+
   TCommon common_;
-  std::map<std::string, std::unique_ptr<TDeviceLine>> lines_;
+  TLines lines_;
   TJsonWriter document_;
   bool documentOpen_ = false;
 };

@@ -8,7 +8,7 @@
 #include <set>
 #include <string_view>
 
-#include "cli/plan.h"
+#include "bus/plan.h"
 #include "fuzz/property_check.h"
 #include "protocol/baud_rates.h"
 #include "protocol/device_modes.h"

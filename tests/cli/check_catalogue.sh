@@ -1,5 +1,5 @@
 #!/bin/sh
-# check_catalogue.sh SOURCE_DIR WORK_DIR: every text marked for translation (Tr, N_) in cli/,
+# check_catalogue.sh SOURCE_DIR WORK_DIR: every text marked for translation (Tr, N_) in cli/, bus/,
 # serial/, network/, system/ and the mode meanings has a translated, non-fuzzy entry in locale/ru.po.
 # msgcmp counts neither empty nor fuzzy entries as translations, so it names each missing one.
 set -eu
@@ -8,7 +8,7 @@ work=$2
 mkdir -p "$work"
 cd "$source_dir"
 xgettext --from-code=UTF-8 --language=C++ --keyword=Tr --keyword=N_ --sort-output \
-  --output="$work/tarvi.pot" cli/*.cpp cli/*.h serial/*.cpp serial/*.h network/*.cpp network/*.h \
+  --output="$work/tarvi.pot" cli/*.cpp cli/*.h bus/*.cpp bus/*.h serial/*.cpp serial/*.h network/*.cpp network/*.h \
   system/*.cpp system/*.h protocol/device_modes.cpp
 if ! msgcmp locale/ru.po "$work/tarvi.pot" 2>"$work/msgcmp.txt"; then
   grep -v 'warning: this message is not used' "$work/msgcmp.txt" >&2

@@ -1,8 +1,8 @@
 // The texts of the tool that no device is needed for: JSON strings and the progress line.
 #include <gtest/gtest.h>
 
+#include "bus/messages.h"
 #include "cli/json_writer.h"
-#include "cli/messages.h"
 #include "cli/progress_bar.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "cli/plan.h"
+#include "bus/plan.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "cli/reply_framing.h"
+#include "bus/reply_framing.h"
 
 #include <algorithm>
 

@@ -1,7 +1,6 @@
-#include "cli/settings_writer.h"
+#include "bus/settings_writer.h"
 
-#include "cli/json_writer.h"
-#include "cli/messages.h"
+#include "bus/messages.h"
 #include "protocol/baud_rates.h"
 
 std::vector<TWrite> PlanWrites(const TWantedSettings& wanted, const TParameterBlock* current) {
@@ -89,14 +88,4 @@ TBlockReading CarryOut(TDeviceLine& line, TTarget& target, const std::vector<TWr
 
 std::string WriteText(const TWrite& write) {
   return write.setting->text(write.value);
-}
-
-void WriteWritesJson(TJsonWriter& json, const std::vector<TWrite>& writes) {
-  json.BeginArray();
-  for (const TWrite& write : writes)
-    json.BeginObject()
-        .Member("field", write.setting->json)
-        .Member("value", write.value)
-        .EndObject();
-  json.EndArray();
 }

@@ -1,9 +1,9 @@
 // The settings an operator brings a device to, one row each, in the order they are written:
 // the power-up mode, the mode on the "on" command and the remember flag first, then the address
 // and last the rate (each of those two moves the device, so it is found next where it went).
-// `set`, `apply`, the plan parser and every text and JSON output read this table; a new setting
-// is a new row. Values are held as the register value the device stores (the baud code for the
-// rate). Pure; any thread.
+// The engine (the writer, the plan parser) and every text and JSON output read this table; a new
+// setting is a new row here (and its option in the front end's table of options). Values are held
+// as the register value the device stores (the baud code for the rate). Pure; any thread.
 #pragma once
 
 #include <array>
@@ -12,15 +12,12 @@
 #include <string>
 #include <string_view>
 
-#include "cli/command_line.h"
-#include "cli/device_requests.h"
+#include "bus/device_requests.h"
 
 struct TSetting {
   const char* json;    // its field in --json and in a write's "field": "power_up"
-  const char* option;  // set's option, without "--": "power-up"
   const char* column;  // its column in a plan: "power_up"
   int reg;             // the register it is written to
-  TValueKind value;    // what its option takes, for the completion
   // The register value for an operator's text; nothing when the device would not take it.
   std::optional<unsigned> (*parse)(std::string_view text);
   // The message for a refused text; `what` says where it was given ("--power-up", "power_up").
@@ -38,8 +35,6 @@ struct TSetting {
 
 inline constexpr std::size_t kSettingCount = 5;
 extern const std::array<TSetting, kSettingCount> kSettings;
-// set's options, one per setting, each taking a value.
-extern const std::array<TOptionSpec, kSettingCount> kSettingOptions;
 
 // A wanted register value for each setting; nothing: leave it as it is.
 struct TWantedSettings {
@@ -54,6 +49,7 @@ struct TWantedSettings {
   TTarget Moved(TTarget target) const;
 };
 
-// "--power-up, --on-command, --remember, --new-address or --new-rate" (prefix "--"), or the
-// plan's columns alike (prefix ""): for the messages that list the settings.
-std::string SettingNames(bool options);
+// "a, b, c, d or e": one name for each setting, for the messages that list the settings.
+std::string ListedNames(const std::array<std::string, kSettingCount>& names);
+// The plan's columns of the settings, listed so.
+std::string SettingColumns();

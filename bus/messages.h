@@ -1,5 +1,6 @@
 // Texts for the operator, through the message catalogue of the program (domain "default", the
 // same catalogue as the serial port's texts): English as written, Russian when LANG asks for it.
+// Any thread.
 #pragma once
 
 #include <cstddef>

@@ -1,12 +1,11 @@
-#include "cli/device_line.h"
+#include "bus/device_line.h"
 
 #include <algorithm>
 #include <array>
 #include <utility>
 
-#include "cli/messages.h"
-#include "cli/platform.h"
-#include "cli/reply_framing.h"
+#include "bus/messages.h"
+#include "bus/reply_framing.h"
 #include "network/network_port_name.h"
 #include "protocol/baud_rates.h"
 #include "protocol/reply_timing.h"
@@ -29,14 +28,16 @@ ERs485Refused::ERs485Refused(const std::string& driver, int systemErrorCode)
                       driver.c_str(), systemErrorCode)) {}
 
 TDeviceLine::TDeviceLine(std::string portName, TTrace trace,
-                         std::optional<std::chrono::milliseconds> gap, bool echo, bool rs485)
+                         std::optional<std::chrono::milliseconds> gap, bool echo, bool rs485,
+                         TPortFacts facts)
     : portName_(std::move(portName)),
       trace_(std::move(trace)),
       port_(std::make_unique<TComPort>()),
       givenGap_(gap),
       gap_(FrameGap(gap, std::nullopt)),
       echo_(echo),
-      rs485_(rs485) {}
+      rs485_(rs485),
+      facts_(std::move(facts)) {}
 
 TDeviceLine::~TDeviceLine() {
   try {
@@ -62,14 +63,15 @@ void TDeviceLine::Open(std::uint8_t baudIndex) {
   port_->OpenPort();
   // Read once open: opening asks the driver for its low latency, which an FTDI adapter takes as
   // a 1 ms timer.
-  latency_ = PortAdapterLatency(portName_);
+  latency_ = facts_.adapterLatency ? facts_.adapterLatency(portName_) : std::nullopt;
   gap_ = FrameGap(givenGap_, latency_);
   if (!rs485_) return;
   // On the open port, so that a refusal is told apart from a port that cannot be opened.
   try {
     port_->FlowControl().SetControlRTS(rtsToggle);
   } catch (const EComPort& refused) {
-    throw ERs485Refused(PortDriverName(portName_), refused.SystemErrorCode);
+    throw ERs485Refused(facts_.driverName ? facts_.driverName(portName_) : Tr("(unknown)"),
+                        refused.SystemErrorCode);
   }
 }
 

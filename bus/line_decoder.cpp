@@ -1,10 +1,10 @@
-#include "cli/line_decoder.h"
+#include "bus/line_decoder.h"
 
 #include <algorithm>
 
-#include "cli/block_text.h"
-#include "cli/messages.h"
-#include "cli/settings.h"
+#include "bus/messages.h"
+#include "bus/settings.h"
+#include "bus/values.h"
 #include "protocol/baud_rates.h"
 #include "protocol/device_models.h"
 #include "protocol/frame.h"

@@ -1,4 +1,4 @@
-#include "cli/messages.h"
+#include "bus/messages.h"
 
 #include <cstdarg>
 #include <cstdio>

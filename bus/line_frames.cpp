@@ -1,4 +1,4 @@
-#include "cli/line_frames.h"
+#include "bus/line_frames.h"
 
 #include <algorithm>
 #include <array>

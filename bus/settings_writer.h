@@ -8,9 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/device_requests.h"
-#include "cli/json_writer.h"
-#include "cli/settings.h"
+#include "bus/device_requests.h"
+#include "bus/settings.h"
 
 struct TWrite {
   const TSetting* setting;
@@ -33,6 +32,3 @@ TBlockReading CarryOut(TDeviceLine& line, TTarget& target, const std::vector<TWr
 
 // The text of a write for people: "power-up mode 3 (light flashing at 2 Hz and sound)".
 std::string WriteText(const TWrite& write);
-
-// The writes as --json shows them: [{"field":"power_up","value":3},...].
-void WriteWritesJson(TJsonWriter& json, const std::vector<TWrite>& writes);

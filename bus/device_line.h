@@ -17,7 +17,7 @@
 // starts after it; bytes that are not the request are the reply's beginning, as without `echo`.
 //
 // Failures of the port raise EComPort (serial/com_exception.h); a device that does not answer is
-// not a failure here: the reply is then empty. Main thread only.
+// not a failure here: the reply is then empty. One thread at a time: the one that opened it.
 #pragma once
 
 #include <chrono>
@@ -28,7 +28,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/reply_framing.h"
+#include "bus/reply_framing.h"
 #include "protocol/baud_rates.h"
 #include "protocol/frame.h"
 #include "serial/com_exception.h"
@@ -52,16 +52,25 @@ struct TReply {
   std::chrono::duration<double, std::milli> lastByteAfter{};
 };
 
+// What the system tells of a port beyond the serial component, asked by the front end's own
+// platform code (empty functions: nothing is known).
+struct TPortFacts {
+  // The latency timer of the USB adapter behind the port, where the system tells it.
+  std::function<std::optional<std::chrono::milliseconds>(const std::string& port)> adapterLatency;
+  // The name of the driver behind the port, for messages.
+  std::function<std::string(const std::string& port)> driverName;
+};
+
 class TDeviceLine {
  public:
   // Each TX line, the RX lines and the discarded bytes, in the traffic log's layout, for --trace.
   using TTrace = std::function<void(const std::string& line)>;
 
-  // gap: --gap when given; the gap in use is FrameGap of it and the adapter's latency where the
-  // system tells it (Open).
+  // gap: the silence given by the operator, if any; the gap in use is FrameGap of it and the
+  // adapter's latency where the system tells it (Open).
   explicit TDeviceLine(std::string portName, TTrace trace = {},
                        std::optional<std::chrono::milliseconds> gap = std::nullopt,
-                       bool echo = false, bool rs485 = false);
+                       bool echo = false, bool rs485 = false, TPortFacts facts = {});
   ~TDeviceLine();
   TDeviceLine(const TDeviceLine&) = delete;
   TDeviceLine& operator=(const TDeviceLine&) = delete;
@@ -126,6 +135,7 @@ class TDeviceLine {
   std::optional<std::chrono::milliseconds> latency_;
   bool echo_;
   bool rs485_;
+  TPortFacts facts_;
   std::chrono::steady_clock::time_point firstBytesAt_{};  // the last ReadFrame's first bytes
   std::chrono::duration<double, std::milli> lastReplyTime_{};
   bool mayStillSend_ = false;       // the last reply did not end as a whole frame

@@ -24,5 +24,8 @@ std::string ModeFault(std::string_view what, std::string_view text);
 std::optional<bool> ParseYesNo(std::string_view text);
 std::string YesNoFault(std::string_view what, std::string_view text);
 
+// "2 (steady light and sound)", "1 (not a mode)".
+std::string ModeText(unsigned mode);
+
 // A whole number low..high.
 std::optional<unsigned> ParseNumber(std::string_view text, unsigned low, unsigned high);

@@ -1,9 +1,9 @@
-#include "cli/device_requests.h"
+#include "bus/device_requests.h"
 
 #include <algorithm>
 #include <thread>
 
-#include "cli/messages.h"
+#include "bus/messages.h"
 #include "protocol/baud_rates.h"
 #include "protocol/frame.h"
 #include "protocol/registers.h"

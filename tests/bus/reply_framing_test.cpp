@@ -1,7 +1,7 @@
 // Where a reply ends, from its bytes: whole frames of every length the function gives, the
 // beginnings a USB adapter hands over, and bytes that can never become the awaited reply; the
 // adapter's copy of a request; the silence chosen from --gap and the adapter's latency.
-#include "cli/reply_framing.h"
+#include "bus/reply_framing.h"
 
 #include <gtest/gtest.h>
 

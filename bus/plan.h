@@ -19,7 +19,7 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/settings.h"
+#include "bus/settings.h"
 #include "protocol/baud_rates.h"
 
 struct TPlanRow {

@@ -1,10 +1,10 @@
-#include "cli/plan.h"
+#include "bus/plan.h"
 
 #include <array>
 #include <map>
 
-#include "cli/messages.h"
-#include "cli/values.h"
+#include "bus/messages.h"
+#include "bus/values.h"
 
 namespace {
 
@@ -191,7 +191,7 @@ std::optional<TPlanRow> ReadRow(const TLine& line, const THeader& header,
   if (row.port.empty()) return fail(Tr("the port is missing"));
   if (row.address == 0) return fail(Tr("the address is missing"));
   if (row.wanted.Empty())
-    return fail(Format(Tr("the row asks for no setting (%s)"), SettingNames(false).c_str()));
+    return fail(Format(Tr("the row asks for no setting (%s)"), SettingColumns().c_str()));
   return row;
 }
 

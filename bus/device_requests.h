@@ -2,6 +2,7 @@
 // a one-register probe, a write confirmed by its echo. Every failure of the device is a
 // TDeviceFault with a message that names the address, the rate and the time waited; failures of
 // the port leave as EComPort.
+// Threads: on the thread that holds the line (bus/device_line.h).
 #pragma once
 
 #include <chrono>
@@ -11,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/device_line.h"
+#include "bus/device_line.h"
 #include "protocol/baud_rates.h"
 #include "protocol/parameter_block.h"
 #include "protocol/registers.h"

@@ -1,8 +1,7 @@
-#include "cli/settings.h"
+#include "bus/settings.h"
 
-#include "cli/block_text.h"
-#include "cli/messages.h"
-#include "cli/values.h"
+#include "bus/messages.h"
+#include "bus/values.h"
 #include "protocol/baud_rates.h"
 #include "protocol/registers.h"
 
@@ -74,10 +73,8 @@ void FollowRate(TTarget& target, unsigned value) {
 
 constexpr std::array<TSetting, kSettingCount> kSettings = {{
     {.json = "power_up",
-     .option = "power-up",
      .column = "power_up",
      .reg = kRegisterPowerUpMode,
-     .value = TValueKind::Mode,
      .parse = ParseModeValue,
      .fault = ModeFault,
      .held = HeldPowerUp,
@@ -85,10 +82,8 @@ constexpr std::array<TSetting, kSettingCount> kSettings = {{
      .readBackName = N_("the power-up mode"),
      .follow = nullptr},
     {.json = "on_command",
-     .option = "on-command",
      .column = "on_command",
      .reg = kRegisterOnCommandMode,
-     .value = TValueKind::Mode,
      .parse = ParseModeValue,
      .fault = ModeFault,
      .held = HeldOnCommand,
@@ -96,10 +91,8 @@ constexpr std::array<TSetting, kSettingCount> kSettings = {{
      .readBackName = N_("the on-command mode"),
      .follow = nullptr},
     {.json = "remember",
-     .option = "remember",
      .column = "remember",
      .reg = kRegisterRemember,
-     .value = TValueKind::YesNo,
      .parse = ParseRememberValue,
      .fault = YesNoFault,
      .held = HeldRemember,
@@ -107,10 +100,8 @@ constexpr std::array<TSetting, kSettingCount> kSettings = {{
      .readBackName = N_("the remember flag"),
      .follow = nullptr},
     {.json = "address",
-     .option = "new-address",
      .column = "new_address",
      .reg = kRegisterAddress,
-     .value = TValueKind::Free,
      .parse = ParseAddressValue,
      .fault = AddressFault,
      .held = HeldAddress,
@@ -118,10 +109,8 @@ constexpr std::array<TSetting, kSettingCount> kSettings = {{
      .readBackName = N_("the address"),
      .follow = FollowAddress},
     {.json = "rate",
-     .option = "new-rate",
      .column = "new_rate",
      .reg = kRegisterBaudCode,
-     .value = TValueKind::Rate,
      .parse = ParseRateValue,
      .fault = RateFault,
      .held = HeldBaudCode,
@@ -129,13 +118,6 @@ constexpr std::array<TSetting, kSettingCount> kSettings = {{
      .readBackName = N_("the baud code"),
      .follow = FollowRate},
 }};
-
-const std::array<TOptionSpec, kSettingCount> kSettingOptions = [] {
-  std::array<TOptionSpec, kSettingCount> options{};
-  for (std::size_t i = 0; i < kSettingCount; ++i)
-    options[i] = {kSettings[i].option, 0, true, kSettings[i].value};
-  return options;
-}();
 
 bool TWantedSettings::Empty() const {
   for (const auto& value : values)
@@ -161,18 +143,23 @@ TTarget TWantedSettings::Moved(TTarget target) const {
   return target;
 }
 
-std::string SettingNames(bool options) {
-  std::string names;
+std::string ListedNames(const std::array<std::string, kSettingCount>& names) {
+  std::string listed;
   for (std::size_t i = 0; i < kSettingCount; ++i) {
-    const std::string name =
-        options ? std::string("--") + kSettings[i].option : std::string(kSettings[i].column);
     if (i == 0) {
-      names = name;
+      listed = names[i];
     } else if (i + 1 < kSettingCount) {
-      names += ", " + name;
+      listed += ", " + names[i];
     } else {
-      names = Format(Tr("%s or %s"), names.c_str(), name.c_str());
+      listed = Format(Tr("%s or %s"), listed.c_str(), names[i].c_str());
     }
   }
-  return names;
+  return listed;
+}
+
+std::string SettingColumns() {
+  std::array<std::string, kSettingCount> columns;
+  for (std::size_t i = 0; i < kSettingCount; ++i)
+    columns[i] = kSettings[i].column;
+  return ListedNames(columns);
 }

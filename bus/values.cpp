@@ -1,10 +1,10 @@
-#include "cli/values.h"
+#include "bus/values.h"
 
 #include <algorithm>
 #include <cctype>
 #include <charconv>
 
-#include "cli/messages.h"
+#include "bus/messages.h"
 #include "protocol/baud_rates.h"
 #include "protocol/device_modes.h"
 #include "protocol/registers.h"
@@ -65,4 +65,9 @@ std::optional<bool> ParseYesNo(std::string_view text) {
 std::string YesNoFault(std::string_view what, std::string_view text) {
   return Format(Tr("%.*s '%.*s' is neither yes nor no"), static_cast<int>(what.size()), what.data(),
                 static_cast<int>(text.size()), text.data());
+}
+
+std::string ModeText(unsigned mode) {
+  if (const TModeFacts* facts = FindMode(mode)) return Format("%u (%s)", mode, Tr(facts->meaning));
+  return Format(Tr("%u (not a mode)"), mode);
 }

@@ -1,7 +1,7 @@
 // Cutting a listener's reads into frames, with the reads' times made up: whole frames, a pause
 // inside a frame, frames without a silence between them, garbage before a frame, a frame cut
 // short, a function of another family.
-#include "cli/line_frames.h"
+#include "bus/line_frames.h"
 
 #include <gtest/gtest.h>
 

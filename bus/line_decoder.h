@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/line_frames.h"
+#include "bus/line_frames.h"
 
 struct TLineEvent {
   using Clock = std::chrono::steady_clock;

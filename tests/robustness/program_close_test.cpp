@@ -14,6 +14,7 @@
 #include "tests/support/case_name.h"
 #include "tests/support/program_dir.h"
 #include "tests/support/qt_environment.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
@@ -95,30 +96,29 @@ class RealProgram : public FaultyLine {
   // again and again rather than with --sync: xdotool gives up on an X error, which it meets when
   // another window goes away while it looks at it (the list closing as the question opens).
   std::string Find(const std::string& title) {
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < 30000) {
-      TChildProcess tool(kXdotool, {"xdotool", "search", "--onlyvisible", "--name", title});
-      tool.Wait(15s);
-      const std::string out = tool.Stdout();
-      if (!out.empty()) return out.substr(0, out.find('\n'));
-      std::this_thread::sleep_for(20ms);
-    }
-    return {};
+    std::string found;
+    WaitUntil(
+        [&] {
+          TChildProcess tool(kXdotool, {"xdotool", "search", "--onlyvisible", "--name", title});
+          tool.Wait(15s);
+          const std::string out = tool.Stdout();
+          found = out.substr(0, out.find('\n'));
+          return !found.empty();
+        },
+        30s, [] { std::this_thread::sleep_for(20ms); });
+    return found;
   }
 
   // Waits until a popup of the program (a drop-down list, a menu) holds the keyboard. Qt maps a
   // popup first and grabs the keyboard after that; keys sent in between go to the main window,
   // where Down alone picks the next rate and Return answers the question it raises.
   bool WaitForPopupKeys(std::chrono::milliseconds patience) {
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < patience.count()) {
-      TChildProcess probe(keyboard_held_, {"tarvi-test-keyboard-held"});
-      if (probe.Wait(15s) == 0) return true;
-      std::this_thread::sleep_for(20ms);
-    }
-    return false;
+    return WaitUntil(
+        [&] {
+          TChildProcess probe(keyboard_held_, {"tarvi-test-keyboard-held"});
+          return probe.Wait(15s) == 0;
+        },
+        patience, [] { std::this_thread::sleep_for(20ms); });
   }
 
   // A click in the middle of a control, or at a point of it; the layout is that of the offscreen

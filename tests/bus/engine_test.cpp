@@ -5,8 +5,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -31,10 +33,45 @@ sim::TDeviceConfig Device(std::uint8_t address, std::uint8_t baudCode, std::uint
 }
 
 std::uint8_t IndexOf(unsigned rate) {
-  for (std::uint8_t i = 0; i < BaudTable.size(); ++i)
-    if (BaudTable[i] == rate) return i;
-  ADD_FAILURE() << rate << " Bd is not a rate of the family";
-  return 0;
+  const std::optional<std::uint8_t> index = BaudIndexOfRate(rate);
+  if (!index) ADD_FAILURE() << rate << " Bd is not a rate of the family";
+  return index.value_or(0);
+}
+
+// Requests a stop from a thread of its own once `due` holds (then after `after`), and tells how
+// long the operation took to return after the request.
+class TStopFromAnotherThread {
+ public:
+  TStopFromAnotherThread(std::function<bool()> due, std::chrono::milliseconds after = 0ms)
+      : thread_([this, due = std::move(due), after](std::stop_token ended) {
+          while (!ended.stop_requested() && !due())
+            std::this_thread::sleep_for(1ms);
+          std::this_thread::sleep_for(after);
+          requestedAt_.store(Clock::now().time_since_epoch().count());
+          stop_.request_stop();
+        }) {}
+  std::stop_token Token() const { return stop_.get_token(); }
+  // Called as the operation returns: how long after the request that was (nothing when the stop
+  // was never requested).
+  std::optional<Clock::duration> LateBy() {
+    const Clock::time_point returnedAt = Clock::now();
+    thread_.request_stop();
+    thread_.join();
+    if (requestedAt_.load() == 0) return std::nullopt;
+    return returnedAt - Clock::time_point(Clock::duration(requestedAt_.load()));
+  }
+
+ private:
+  std::stop_source stop_;
+  std::atomic<Clock::time_point::rep> requestedAt_{0};
+  std::jthread thread_;
+};
+
+// The stop was requested and the operation returned within 100 ms of it.
+void ExpectReturnedSoonAfter(TStopFromAnotherThread& stopper) {
+  const std::optional<Clock::duration> late = stopper.LateBy();
+  ASSERT_TRUE(late) << "the stop was never requested";
+  EXPECT_LT(*late, 100ms) << std::chrono::duration<double, std::milli>(*late).count() << " ms";
 }
 
 // What a scan told its observer, in order.
@@ -144,22 +181,9 @@ TEST_F(BusEngine, ScanEndsSoonAfterAStopFromAnotherThread) {
   plan.rates = {IndexOf(9600)};
   plan.delay = 30ms;  // each silent address: 30 ms and the request's line time
   TScanRecord record;
-  std::stop_source stop;
-  std::atomic<Clock::time_point::rep> requestedAt{0};
-  std::jthread stopper([&](std::stop_token ended) {
-    while (!ended.stop_requested() && record.lastAddress_.load() < 20)
-      std::this_thread::sleep_for(1ms);
-    requestedAt.store(Clock::now().time_since_epoch().count());
-    stop.request_stop();
-  });
-  const TScanTally tally = Scan(Lines(), plan, record, stop.get_token());
-  const auto returnedAt = Clock::now();
-  stopper.request_stop();
-  stopper.join();
-
-  ASSERT_NE(requestedAt.load(), 0);
-  const auto late = returnedAt - Clock::time_point(Clock::duration(requestedAt.load()));
-  EXPECT_LT(late, 100ms) << std::chrono::duration<double, std::milli>(late).count() << " ms";
+  TStopFromAnotherThread stopper([&] { return record.lastAddress_.load() >= 20; });
+  const TScanTally tally = Scan(Lines(), plan, record, stopper.Token());
+  ExpectReturnedSoonAfter(stopper);
   EXPECT_LT(record.lastAddress_.load(), 40u);
   EXPECT_EQ(tally.found, 1u);
   EXPECT_EQ(record.finds_.size(), 1u);
@@ -194,22 +218,9 @@ TEST_F(BusEngine, ApplyBeginsNoRowAfterAStopFromAnotherThread) {
     rows.push_back(row);
   }
   TApplyRecord record;
-  std::stop_source stop;
-  std::atomic<Clock::time_point::rep> requestedAt{0};
-  std::jthread stopper([&](std::stop_token ended) {
-    while (!ended.stop_requested() && record.ended_.load() < 4)
-      std::this_thread::sleep_for(1ms);
-    requestedAt.store(Clock::now().time_since_epoch().count());
-    stop.request_stop();
-  });
-  const TApplyTally tally = Apply(Lines(), rows, {30ms, false}, record, stop.get_token());
-  const auto returnedAt = Clock::now();
-  stopper.request_stop();
-  stopper.join();
-
-  ASSERT_NE(requestedAt.load(), 0);
-  const auto late = returnedAt - Clock::time_point(Clock::duration(requestedAt.load()));
-  EXPECT_LT(late, 100ms) << std::chrono::duration<double, std::milli>(late).count() << " ms";
+  TStopFromAnotherThread stopper([&] { return record.ended_.load() >= 4; });
+  const TApplyTally tally = Apply(Lines(), rows, {30ms, false}, record, stopper.Token());
+  ExpectReturnedSoonAfter(stopper);
   ASSERT_GE(record.ends_.size(), 4u);
   EXPECT_LT(record.ends_.size(), 10u);
   EXPECT_EQ(record.ends_[0], TRowEnd::Changed);
@@ -239,21 +250,10 @@ TEST_F(BusEngine, WatchPauseEndsAtAStopFromAnotherThread) {
   TDeviceLine& line = Lines().Line(bus_->SlavePath(), IndexOf(9600));
   TWatchRecord record;
   TWatch watch(line, {9, IndexOf(9600), std::nullopt, {}}, {0, 10s}, record);
-  std::stop_source stop;
-  std::atomic<Clock::time_point::rep> requestedAt{0};
-  std::jthread stopper([&](std::stop_token ended) {
-    while (!ended.stop_requested() && record.ended_.load() < 1)
-      std::this_thread::sleep_for(1ms);
-    std::this_thread::sleep_for(50ms);  // well into the pause
-    requestedAt.store(Clock::now().time_since_epoch().count());
-    stop.request_stop();
-  });
-  watch.Run(stop.get_token());
-  const auto returnedAt = Clock::now();
-  stopper.join();
-
-  const auto late = returnedAt - Clock::time_point(Clock::duration(requestedAt.load()));
-  EXPECT_LT(late, 100ms) << std::chrono::duration<double, std::milli>(late).count() << " ms";
+  // Well into the pause: 50 ms after the first read.
+  TStopFromAnotherThread stopper([&] { return record.ended_.load() >= 1; }, 50ms);
+  watch.Run(stopper.Token());
+  ExpectReturnedSoonAfter(stopper);
   EXPECT_EQ(watch.Tally().reads, 1u);
   EXPECT_EQ(watch.Tally().replyMs.size(), 1u);
   std::lock_guard lock(record.mutex_);
